@@ -1,0 +1,27 @@
+#include "link/dev_frm.h"
+
+#include "link/proto_slave.h"
+
+namespace snimac {
+
+TDevFrm::TDevFrm(TUiThread& ui) : Ui(ui), self_(std::make_shared<TDevFrm*>(this)) {}
+
+TDevFrm::~TDevFrm() = default;
+
+void TDevFrm::WMSlaveNotify() {
+  if (!Slave) return;
+  while (TProtoMessagePtr message = Slave->GetReceived()) ProcessPacket(*message);
+}
+
+void TDevFrm::Dispatch(unsigned message) {
+  if (message == WM_SLAVE_NOTIFY) WMSlaveNotify();
+}
+
+void TDevFrm::PostMessage(unsigned message) {
+  std::weak_ptr<TDevFrm*> window = self_;
+  Ui.Post([window, message] {
+    if (auto alive = window.lock()) (*alive)->Dispatch(message);
+  });
+}
+
+}  // namespace snimac

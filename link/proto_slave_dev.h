@@ -1,0 +1,28 @@
+// The endpoint bound to a window: it posts WM_SLAVE_NOTIFY to the window after
+// every received payload and asks the window for outgoing messages once its
+// own queue is empty.
+#pragma once
+
+#include "link/dev_frm.h"
+#include "link/proto_slave.h"
+#include "link/protocol.h"
+
+namespace snimac {
+
+class TProtoSlaveDev : public TProtoSlave {
+ public:
+  // Takes the link's log and registers with the link.
+  TProtoSlaveDev(TProtocol& link, TDevFrm* form);
+
+  TProtoMessagePtr GetNextPacket() override;
+  void Notify() override;
+  // Binds the endpoint to another window; under the link's lock, so that a
+  // poll turn never sees half a switch.
+  void SetForm(TDevFrm* form);
+  TDevFrm* Form() { return form_; }
+
+ private:
+  TDevFrm* form_;
+};
+
+}  // namespace snimac
