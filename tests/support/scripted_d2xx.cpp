@@ -1,6 +1,26 @@
 #include "tests/support/scripted_d2xx.h"
 
+#include <algorithm>
+
 namespace snimac::test {
+
+FT_STATUS TScriptedD2xx::ListDevices(void* arg1, void* arg2, uint32_t flags) {
+  if (flags == FT_LIST_NUMBER_ONLY) {
+    if (countStatus != FT_OK) return countStatus;
+    *static_cast<uint32_t*>(arg1) = static_cast<uint32_t>(devices.size());
+    return FT_OK;
+  }
+  const auto index = reinterpret_cast<uintptr_t>(arg1);
+  if (index >= devices.size()) return FT_DEVICE_NOT_FOUND;
+  const TDevice& d = devices[index];
+  const bool wantsSerial = (flags & FT_OPEN_BY_SERIAL_NUMBER) != 0;
+  if (wantsSerial ? d.serialFails : d.descriptionFails) return FT_OTHER_ERROR;
+  const std::string& text = wantsSerial ? d.serial : d.description;
+  calls.push_back(std::string("List:") + std::to_string(index) + (wantsSerial ? ":serial" : ":description"));
+  text.copy(static_cast<char*>(arg2), kFtStringSize - 1);
+  static_cast<char*>(arg2)[std::min<size_t>(text.size(), kFtStringSize - 1)] = '\0';
+  return FT_OK;
+}
 
 FT_STATUS TScriptedD2xx::OpenEx(void* arg, uint32_t flags, FT_HANDLE* handle) {
   calls.push_back("OpenEx:" + std::string(static_cast<const char*>(arg)) + ":" + std::to_string(flags));

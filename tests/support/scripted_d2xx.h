@@ -35,7 +35,15 @@ class TScriptedD2xx : public TD2xx {
 
   void Feed(const TBytes& bytes) { input.insert(input.end(), bytes.begin(), bytes.end()); }
 
-  FT_STATUS ListDevices(void*, void*, uint32_t) override { return FT_OTHER_ERROR; }
+  // The attached devices, for FT_ListDevices.
+  struct TDevice {
+    std::string description, serial;
+    bool descriptionFails = false, serialFails = false;
+  };
+  std::vector<TDevice> devices;
+  FT_STATUS countStatus = FT_OK;
+
+  FT_STATUS ListDevices(void* arg1, void* arg2, uint32_t flags) override;
   FT_STATUS OpenEx(void* arg, uint32_t flags, FT_HANDLE* handle) override;
   FT_STATUS SetBaudRate(FT_HANDLE, uint32_t baud) override;
   FT_STATUS SetDataCharacteristics(FT_HANDLE, uint8_t wordLength, uint8_t stopBits, uint8_t parity) override;

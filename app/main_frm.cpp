@@ -1,0 +1,147 @@
+#include "app/main_frm.h"
+
+#include <cstdint>
+
+#include "app/paths.h"
+#include "app/startup_error.h"
+#include "app/texts.h"
+
+namespace snimac {
+
+namespace {
+constexpr const char* kLineSettings = "9600,n,8,1";
+constexpr const char* kAttendanceMarker = "evid";
+
+std::string Lower(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+}  // namespace
+
+TMainFrm::TMainFrm(TUiPort& ui, const TPlatformServices& platform)
+    : TDevFrm(ui), ui_(ui), platform_(platform) {}
+
+TMainFrm::~TMainFrm() {
+  if (slave_) {
+    Slave = nullptr;
+    slave_.reset();
+  }
+  if (Protocol) {
+    Protocol->Terminate();
+    Protocol->WaitFor();
+    Protocol.reset();
+  }
+  linkLog_.reset();
+  SerialPort.reset();
+  if (DbFile) std::fclose(DbFile);
+}
+
+bool TMainFrm::StartUp(const std::vector<std::string>& args) {
+  ApplyOptions(ParseOptions(args, platform_.defaultDbFileName));
+  const std::string serial = ChooseDevice();
+  OpenSerialPort();
+  CreateLink(serial);
+  ShowIdentity(serial);
+
+  slave_ = std::make_unique<TProtoSlaveDev>(*Protocol, this);
+  Slave = slave_.get();
+  slave_->Open(-1, 1);
+  ui_.SetLabel(TLabel::StatusLbl, texts::kStatusInit);
+
+  if (Mode == 1) OpenDbFile();
+  return true;
+}
+
+void TMainFrm::ApplyOptions(const TOptions& o) {
+  Mode = o.Mode;
+  ComPort = o.ComPort;
+  DbFileName = o.DbFileName;
+  SerialWindows = o.SerialWindows;
+  LogEnabled = o.LogEnabled;
+  LogDir = o.LogDir;
+  PmdpMode = o.PmdpMode;
+  PrefixKey = o.PrefixKey;
+  PrefixModifiers = o.PrefixModifiers;
+  OfferUpgrade = o.OfferUpgrade;
+}
+
+// The device that suits the mode; of several, the one with the highest index.
+std::string TMainFrm::ChooseDevice() {
+  TD2xx& d2xx = *platform_.d2xx;
+  uint32_t count = 0;
+  if (d2xx.ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY) != FT_OK) throw TStartupError(texts::kErrCount);
+  std::string chosen;
+  bool found = false;
+  for (uint32_t i = 0; i < count; ++i) {
+    char description[kFtStringSize] = {};
+    char serial[kFtStringSize] = {};
+    void* index = reinterpret_cast<void*>(static_cast<uintptr_t>(i));
+    if (d2xx.ListDevices(index, description, FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION) != FT_OK) continue;
+    if (d2xx.ListDevices(index, serial, FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER) != FT_OK) continue;
+    description[kFtStringSize - 1] = '\0';
+    serial[kFtStringSize - 1] = '\0';
+    const bool attendanceReader = Lower(description).find(kAttendanceMarker) != std::string::npos;
+    if (attendanceReader == (Mode == 1)) {
+      chosen = serial;
+      found = true;
+    }
+  }
+  if (!found) throw TStartupError(texts::kErrNoReader);
+  return chosen;
+}
+
+void TMainFrm::OpenSerialPort() {
+  if (SerialWindows.empty()) return;
+  if (platform_.openSerialPort) SerialPort = platform_.openSerialPort();
+  if (!SerialPort) throw TStartupError(texts::kErrSerialPort);
+}
+
+void TMainFrm::CreateLink(const std::string& serial) {
+  const TPathStyle style = platform_.pathStyle;
+  LogDir = WithTrailingSeparator(LogDir, platform_.defaultLogDir, style);
+  const std::string logPath = LinkLogPath(LogDir, serial);
+  if (LogEnabled) {
+    CreateDirectories(DirectoryPart(logPath, style));  // a failure leaves a log without a file
+    linkLog_ = std::make_unique<mqLog>(logPath, *platform_.clock);
+  }
+  Protocol = std::make_unique<TProtocol>(*platform_.d2xx, *platform_.clock, linkLog_.get(), TThreadWatch::Current());
+  if (!Protocol->Open(serial, kLineSettings)) throw TStartupError(texts::With(texts::kErrOpenReader, serial));
+  SerialNumber = serial;
+}
+
+void TMainFrm::ShowIdentity(const std::string& serial) {
+  if (Mode == 2) ui_.SetMenuItemVisible(TMenuItem::PoslatEnter1, true);
+  const std::string mode = Mode == 1 ? texts::kModeAttendance : texts::kModeGrab;
+  std::string version = texts::kVersion;
+  if (PmdpMode) version += texts::kPmdpSuffix;
+  ui_.SetLabel(TLabel::ComLbl, mode + " " + version + "(" + serial + ")");
+}
+
+void TMainFrm::OpenDbFile() {
+  const std::string dir = DirectoryPart(DbFileName, platform_.pathStyle);
+  // A bare file name lives in the current directory: nothing to create.
+  if (!dir.empty() && !CreateDirectories(dir)) throw TStartupError(texts::With(texts::kErrCreateDir, dir));
+  DbFile = std::fopen(DbFileName.c_str(), "a+");
+  if (!DbFile) throw TStartupError(texts::With(texts::kErrOpenFile, DbFileName));
+}
+
+TProtoMessagePtr TMainFrm::GetNextPacket() { return nullptr; }
+
+void TMainFrm::ProcessPacket(const TProtoMessage& message) {
+  if (message.Length < 1) return;
+  switch (message.Data[0]) {
+    case kMsgSlaveWakes:
+      ui_.SetLabel(TLabel::StatusLbl, texts::kStatusReady);
+      if (slave_) slave_->Flush();
+      break;
+    case kMsgSlaveDies:
+      ui_.SetLabel(TLabel::StatusLbl, texts::kStatusNoLink);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace snimac

@@ -1,0 +1,42 @@
+// The command-line settings of the program and their parser. The command line
+// is the only configuration: nothing is read from a settings file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace snimac {
+
+// Bits of TOptions::PrefixModifiers: keys held while the prefix key is typed.
+constexpr uint32_t kModifierAlt = 1;
+constexpr uint32_t kModifierShift = 2;
+constexpr uint32_t kModifierCtrl = 4;
+
+struct TOptions {
+  int32_t Mode = 2;                      // 1 attendance ("net"), 2 grab ("keyb")
+  std::string ComPort;                   // accepted and kept, read by nobody
+  std::string DbFileName;                // attendance file
+  std::vector<std::string> SerialWindows;  // window titles served by the serial port
+  bool LogEnabled = false;
+  std::string LogDir;                    // empty: the start-up applies the default
+  bool PmdpMode = false;
+  int32_t PrefixKey = 0;                 // virtual-key code, 0 = no prefix
+  uint32_t PrefixModifiers = 0;          // kModifierAlt | kModifierShift | kModifierCtrl
+  bool OfferUpgrade = true;
+};
+
+// Parses the arguments that follow the program name. Options start with "-"
+// or "/" and are matched by whole name, ignoring case; an option with a value
+// takes the next argument (or "" when none is left). `defaultDbFileName` is
+// used when no non-empty db value was given.
+// Throws TStartupError("Neplatný argument '<arg>'") or ("Neplatný prefix '<value>'").
+TOptions ParseOptions(const std::vector<std::string>& args, const std::string& defaultDbFileName);
+
+// Parses a prefix key description: any of the modifier letters A, C, S,
+// then exactly one key: F1..F24 ("F" and one or two digits), a lower-case
+// letter or a digit. `key` and `modifiers` are written only on success.
+// Throws TStartupError("Neplatný prefix '<value>'").
+void ParsePrefix(const std::string& value, int32_t& key, uint32_t& modifiers);
+
+}  // namespace snimac

@@ -1,0 +1,37 @@
+// The program's own user-visible texts (UTF-8; front ends convert at the edge).
+#pragma once
+
+namespace snimac::texts {
+
+inline constexpr const char* kApplicationTitle = "Snímač karet";
+inline constexpr const char* kErrorCaption = "Chyba";
+inline constexpr const char* kVersion = "v1.15-QRX";
+inline constexpr const char* kPmdpSuffix = "-PK";
+inline constexpr const char* kModeAttendance = "Vestibar";
+inline constexpr const char* kModeGrab = "Grab";
+inline constexpr const char* kStatusInit = "Inicializace";
+inline constexpr const char* kStatusReady = "Ready";
+inline constexpr const char* kStatusNoLink = "Nekomunikuje";
+
+inline constexpr const char* kErrCount = "FT_ListDevices(count) failed";
+inline constexpr const char* kErrNoReader = "Nebyl nalezen použitelny snímač";
+inline constexpr const char* kErrSerialPort = "Nepodařilo se otevřít port CNCB0, zkontrolujte instalaci com0com";
+inline constexpr const char* kErrOpenReader = "Nepodařilo se otevřít snímač '%s'";
+inline constexpr const char* kErrCreateDir = "Nepodařilo se vytvořit adresář '%s'";
+inline constexpr const char* kErrOpenFile = "Nepodařilo se otevřít soubor '%s'";
+
+}  // namespace snimac::texts
+
+#include <string>
+
+namespace snimac::texts {
+
+// The message with its one "%s" replaced by `value`.
+inline std::string With(const char* message, const std::string& value) {
+  std::string out = message;
+  const auto at = out.find("%s");
+  if (at != std::string::npos) out.replace(at, 2, value);
+  return out;
+}
+
+}  // namespace snimac::texts

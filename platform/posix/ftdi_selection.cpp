@@ -1,0 +1,50 @@
+#include "platform/posix/ftdi_selection.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "platform/posix/d2xx_library.h"
+#include "platform/posix/tty_d2xx.h"
+#include "platform/posix/tty_discovery.h"
+
+namespace snimac {
+
+namespace {
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+std::unique_ptr<TD2xx> MakeTtyAccess() {
+  if (const char* list = std::getenv("SNIMAC_DEVICES")) {
+    // Parsed once, up front, so that a typing mistake is reported at start.
+    std::vector<TTtyDevice> devices = ParseDeviceList(list);
+    return std::make_unique<TTtyD2xx>([devices] { return devices; });
+  }
+  return std::make_unique<TTtyD2xx>([] { return DiscoverFtdiTtys(); });
+}
+
+}  // namespace
+
+TFtdiAccess SelectFtdiAccess(TClock& clock) {
+  const std::string kind = Env("SNIMAC_FTDI").empty() ? "tty" : Env("SNIMAC_FTDI");
+  TFtdiAccess access;
+  access.kind = kind;
+  if (kind == "tty") {
+    access.d2xx = MakeTtyAccess();
+  } else if (kind == "d2xx") {
+    access.d2xx = std::make_unique<TD2xxLibrary>();
+  } else if (kind == "sim") {
+    auto bus = std::make_unique<sim::TSimD2xx>(clock);
+    bus->AddDevice("Snimac simulated reader", kSimGrabSerial);
+    bus->AddDevice("Snimac simulated evid reader", kSimAttendanceSerial);
+    access.simBus = bus.get();
+    access.d2xx = std::move(bus);
+  } else {
+    throw std::runtime_error("Neznámý způsob přístupu k FTDI SNIMAC_FTDI='" + kind + "' (tty, d2xx, sim)");
+  }
+  return access;
+}
+
+}  // namespace snimac

@@ -1,0 +1,417 @@
+#include "platform/posix/tty_d2xx.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <utility>
+
+namespace snimac {
+
+namespace {
+
+// D2XX values beyond the ones the link uses (link/d2xx.h), from the D2XX
+// programmer's guide.
+constexpr uint8_t kBits7 = 7;
+constexpr uint8_t kStopBits2 = 2;
+constexpr uint8_t kParityOdd = 1;
+constexpr uint8_t kParityEven = 2;
+constexpr uint8_t kParityMark = 3;
+constexpr uint8_t kParitySpace = 4;
+constexpr uint16_t kFlowRtsCts = 0x0100;
+constexpr uint16_t kFlowXonXoff = 0x0400;
+
+std::optional<speed_t> TermiosSpeed(uint32_t baud) {
+  switch (baud) {
+    case 50: return B50;
+    case 75: return B75;
+    case 110: return B110;
+    case 134: return B134;
+    case 150: return B150;
+    case 200: return B200;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 1800: return B1800;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+#ifdef B460800
+    case 460800: return B460800;
+#endif
+#ifdef B500000
+    case 500000: return B500000;
+#endif
+#ifdef B576000
+    case 576000: return B576000;
+#endif
+#ifdef B921600
+    case 921600: return B921600;
+#endif
+#ifdef B1000000
+    case 1000000: return B1000000;
+#endif
+#ifdef B1152000
+    case 1152000: return B1152000;
+#endif
+#ifdef B1500000
+    case 1500000: return B1500000;
+#endif
+#ifdef B2000000
+    case 2000000: return B2000000;
+#endif
+#ifdef B2500000
+    case 2500000: return B2500000;
+#endif
+#ifdef B3000000
+    case 3000000: return B3000000;
+#endif
+#ifdef B3500000
+    case 3500000: return B3500000;
+#endif
+#ifdef B4000000
+    case 4000000: return B4000000;
+#endif
+    default: return std::nullopt;
+  }
+}
+
+// Copies text into a 64-byte D2XX buffer: at most 63 bytes and the zero,
+// never cutting a UTF-8 sequence in two.
+void CopyText(const std::string& text, void* buffer) {
+  size_t n = text.size();
+  if (n > static_cast<size_t>(kFtStringSize - 1)) {
+    n = kFtStringSize - 1;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  }
+  char* out = static_cast<char*>(buffer);
+  std::memcpy(out, text.data(), n);
+  out[n] = '\0';
+}
+
+using Clock = std::chrono::steady_clock;
+
+// Remaining time to a deadline as a timespec for ppoll; nullopt = passed.
+std::optional<timespec> Remaining(Clock::time_point deadline) {
+  const auto left = deadline - Clock::now();
+  if (left <= Clock::duration::zero()) return std::nullopt;
+  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+  timespec ts{};
+  ts.tv_sec = static_cast<time_t>(ns / 1000000000);
+  ts.tv_nsec = static_cast<long>(ns % 1000000000);
+  return ts;
+}
+
+enum class TWait { Ready, TimedOut, Failed };
+
+// Waits for `events` on fd until the deadline (none when timeoutMs is 0).
+// Failed: poll error, or the device reports an error / hang-up without the
+// wanted event (a readable hang-up is left to read(), which then reports it).
+TWait WaitFor(int fd, short events, uint32_t timeoutMs, Clock::time_point deadline) {
+  for (;;) {
+    pollfd pfd{fd, events, 0};
+    int r;
+    if (timeoutMs == 0) {
+      r = ::ppoll(&pfd, 1, nullptr, nullptr);
+    } else {
+      const auto left = Remaining(deadline);
+      if (!left) return TWait::TimedOut;
+      r = ::ppoll(&pfd, 1, &*left, nullptr);
+    }
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return TWait::Failed;
+    }
+    if (r == 0) return TWait::TimedOut;
+    if (pfd.revents & POLLNVAL) return TWait::Failed;
+    if (pfd.revents & events) return TWait::Ready;
+    if (pfd.revents & (POLLERR | POLLHUP)) return TWait::Failed;
+  }
+}
+
+}  // namespace
+
+struct TTtyD2xx::TPort {
+  TPort(int descriptor, std::string devicePath) : fd(descriptor), path(std::move(devicePath)) {}
+  ~TPort() {
+    if (fd >= 0) ::close(fd);  // also releases the flock
+  }
+  TPort(const TPort&) = delete;
+  TPort& operator=(const TPort&) = delete;
+
+  // Applies `change` to the tty's termios. `change` returns FT_OK or the
+  // status for an unsupported argument (then nothing is changed).
+  template <typename F>
+  FT_STATUS Update(F&& change) {
+    std::lock_guard<std::mutex> lock(termiosMutex);
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0) return FT_IO_ERROR;
+    const FT_STATUS status = change(tio);
+    if (status != FT_OK) return status;
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0) return FT_IO_ERROR;
+    return FT_OK;
+  }
+
+  const int fd;
+  const std::string path;
+  std::mutex termiosMutex;  // read-modify-write of the termios
+  std::atomic<uint32_t> readTimeoutMs{0};
+  std::atomic<uint32_t> writeTimeoutMs{0};
+};
+
+TTtyD2xx::TTtyD2xx(TTtyDiscovery discover) : discover_(std::move(discover)) {}
+
+TTtyD2xx::~TTtyD2xx() = default;  // the ports close their descriptors
+
+bool TTtyD2xx::Discover(std::vector<TTtyDevice>& devices) {
+  if (!discover_) return false;
+  try {
+    devices = discover_();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+std::shared_ptr<TTtyD2xx::TPort> TTtyD2xx::Find(FT_HANDLE handle) {
+  if (handle == nullptr) return nullptr;
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = ports_.find(reinterpret_cast<uintptr_t>(handle));
+  return it == ports_.end() ? nullptr : it->second;
+}
+
+FT_STATUS TTtyD2xx::ListDevices(void* arg1, void* arg2, uint32_t flags) {
+  if (flags == FT_LIST_NUMBER_ONLY) {
+    if (arg1 == nullptr) return FT_INVALID_PARAMETER;
+    std::vector<TTtyDevice> devices;
+    if (!Discover(devices)) return FT_OTHER_ERROR;
+    std::lock_guard<std::mutex> lock(mutex_);
+    listed_ = std::move(devices);
+    haveListed_ = true;
+    *static_cast<uint32_t*>(arg1) = static_cast<uint32_t>(listed_.size());
+    return FT_OK;
+  }
+  const uint32_t what = flags & ~FT_LIST_BY_INDEX;
+  if ((flags & FT_LIST_BY_INDEX) == 0 ||
+      (what != FT_OPEN_BY_SERIAL_NUMBER && what != FT_OPEN_BY_DESCRIPTION) || arg2 == nullptr) {
+    return FT_INVALID_PARAMETER;
+  }
+  static_cast<char*>(arg2)[0] = '\0';
+  const uintptr_t index = reinterpret_cast<uintptr_t>(arg1);
+  bool needDiscovery;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    needDiscovery = !haveListed_;
+  }
+  if (needDiscovery) {
+    std::vector<TTtyDevice> devices;
+    if (!Discover(devices)) return FT_OTHER_ERROR;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!haveListed_) {
+      listed_ = std::move(devices);
+      haveListed_ = true;
+    }
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (index >= listed_.size()) return FT_DEVICE_NOT_FOUND;
+  const TTtyDevice& device = listed_[index];
+  const std::string& text = what == FT_OPEN_BY_SERIAL_NUMBER ? device.serial : device.description;
+  if (text.empty()) return FT_OTHER_ERROR;  // unreadable: the caller skips the device
+  CopyText(text, arg2);
+  return FT_OK;
+}
+
+FT_STATUS TTtyD2xx::OpenEx(void* arg, uint32_t flags, FT_HANDLE* handle) {
+  if (handle == nullptr) return FT_INVALID_PARAMETER;
+  *handle = nullptr;
+  if (arg == nullptr || (flags != FT_OPEN_BY_SERIAL_NUMBER && flags != FT_OPEN_BY_DESCRIPTION)) {
+    return FT_INVALID_PARAMETER;
+  }
+  const std::string key(static_cast<const char*>(arg));
+  if (key.empty()) return FT_DEVICE_NOT_FOUND;
+  std::vector<TTtyDevice> devices;
+  if (!Discover(devices)) return FT_OTHER_ERROR;
+  const TTtyDevice* device = nullptr;
+  for (const TTtyDevice& d : devices) {
+    if ((flags == FT_OPEN_BY_SERIAL_NUMBER ? d.serial : d.description) == key) {
+      device = &d;
+      break;
+    }
+  }
+  if (device == nullptr || device->path.empty()) return FT_DEVICE_NOT_FOUND;
+
+  const int fd = ::open(device->path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return FT_DEVICE_NOT_OPENED;
+  auto port = std::make_shared<TPort>(fd, device->path);  // closes fd on every failure below
+  if (!::isatty(fd)) return FT_DEVICE_NOT_OPENED;
+  // One user at a time, as with D2XX. flock (not TIOCEXCL): released by the
+  // kernel when the descriptor is closed, even when the process dies.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return FT_DEVICE_NOT_OPENED;
+  const FT_STATUS status = port->Update([](termios& tio) {
+    ::cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~(CRTSCTS | CSTOPB | PARENB | PARODD | CMSPAR | CSIZE);
+    tio.c_cflag |= CS8;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    // VMIN 1 with O_NONBLOCK: read() gives EAGAIN when nothing is there, so
+    // that 0 can only mean end of file (a hung-up tty). Time-outs are ours.
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    ::cfsetispeed(&tio, B9600);
+    ::cfsetospeed(&tio, B9600);
+    return FT_OK;
+  });
+  if (status != FT_OK) return FT_DEVICE_NOT_OPENED;
+  ::tcflush(fd, TCIFLUSH);  // input from before the open is not ours
+
+  std::lock_guard<std::mutex> lock(mutex_);
+  const uintptr_t id = nextHandle_++;
+  ports_.emplace(id, std::move(port));
+  *handle = reinterpret_cast<FT_HANDLE>(id);
+  return FT_OK;
+}
+
+FT_STATUS TTtyD2xx::SetBaudRate(FT_HANDLE handle, uint32_t baud) {
+  const auto port = Find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  const auto speed = TermiosSpeed(baud);
+  if (!speed) return FT_INVALID_BAUD_RATE;
+  return port->Update([&](termios& tio) {
+    ::cfsetispeed(&tio, *speed);
+    ::cfsetospeed(&tio, *speed);
+    return FT_OK;
+  });
+}
+
+FT_STATUS TTtyD2xx::SetDataCharacteristics(FT_HANDLE handle, uint8_t wordLength, uint8_t stopBits,
+                                           uint8_t parity) {
+  const auto port = Find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  if ((wordLength != FT_BITS_8 && wordLength != kBits7) ||
+      (stopBits != FT_STOP_BITS_1 && stopBits != kStopBits2) || parity > kParitySpace) {
+    return FT_INVALID_PARAMETER;
+  }
+  return port->Update([&](termios& tio) {
+    tio.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR);
+    tio.c_cflag |= wordLength == FT_BITS_8 ? CS8 : CS7;
+    if (stopBits == kStopBits2) tio.c_cflag |= CSTOPB;
+    switch (parity) {
+      case kParityOdd: tio.c_cflag |= PARENB | PARODD; break;
+      case kParityEven: tio.c_cflag |= PARENB; break;
+      case kParityMark: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
+      case kParitySpace: tio.c_cflag |= PARENB | CMSPAR; break;
+      default: break;  // FT_PARITY_NONE
+    }
+    return FT_OK;
+  });
+}
+
+FT_STATUS TTtyD2xx::SetFlowControl(FT_HANDLE handle, uint16_t flow, uint8_t xon, uint8_t xoff) {
+  const auto port = Find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  if (flow != FT_FLOW_NONE && flow != kFlowRtsCts && flow != kFlowXonXoff) return FT_INVALID_PARAMETER;
+  return port->Update([&](termios& tio) {
+    tio.c_cflag &= ~CRTSCTS;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    if (flow == kFlowRtsCts) tio.c_cflag |= CRTSCTS;
+    if (flow == kFlowXonXoff) {
+      tio.c_iflag |= IXON | IXOFF;
+      tio.c_cc[VSTART] = xon;
+      tio.c_cc[VSTOP] = xoff;
+    }
+    return FT_OK;
+  });
+}
+
+FT_STATUS TTtyD2xx::SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writeMs) {
+  const auto port = Find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  port->readTimeoutMs.store(readMs);
+  port->writeTimeoutMs.store(writeMs);
+  return FT_OK;
+}
+
+FT_STATUS TTtyD2xx::Write(FT_HANDLE handle, const void* buffer, uint32_t count, uint32_t* written) {
+  const auto port = Find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  if (written == nullptr || (buffer == nullptr && count > 0)) return FT_INVALID_PARAMETER;
+  *written = 0;
+  const uint32_t timeoutMs = port->writeTimeoutMs.load();
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  const auto* bytes = static_cast<const uint8_t*>(buffer);
+  uint32_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(port->fd, bytes + done, count - done);
+    if (n > 0) {
+      done += static_cast<uint32_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      const TWait wait = WaitFor(port->fd, POLLOUT, timeoutMs, deadline);
+      if (wait == TWait::Ready) continue;
+      if (wait == TWait::TimedOut) break;  // short write, as D2XX reports it
+    }
+    *written = done;
+    return FT_IO_ERROR;
+  }
+  *written = done;
+  return FT_OK;
+}
+
+FT_STATUS TTtyD2xx::Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) {
+  const auto port = Find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  if (received == nullptr || (buffer == nullptr && count > 0)) return FT_INVALID_PARAMETER;
+  *received = 0;
+  const uint32_t timeoutMs = port->readTimeoutMs.load();
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  auto* bytes = static_cast<uint8_t*>(buffer);
+  uint32_t got = 0;
+  while (got < count) {
+    const ssize_t n = ::read(port->fd, bytes + got, count - got);
+    if (n > 0) {
+      got += static_cast<uint32_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      const TWait wait = WaitFor(port->fd, POLLIN, timeoutMs, deadline);
+      if (wait == TWait::Ready) continue;
+      if (wait == TWait::TimedOut) break;  // fewer bytes (or none), FT_OK
+    }
+    // n == 0 (end of file on a hung-up tty), EIO and other errors, or a poll
+    // that reported a hang-up or error: the device is gone.
+    *received = got;
+    return FT_IO_ERROR;
+  }
+  *received = got;
+  return FT_OK;
+}
+
+FT_STATUS TTtyD2xx::Close(FT_HANDLE handle) {
+  if (handle == nullptr) return FT_INVALID_HANDLE;
+  std::shared_ptr<TPort> port;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = ports_.find(reinterpret_cast<uintptr_t>(handle));
+    if (it == ports_.end()) return FT_INVALID_HANDLE;
+    port = std::move(it->second);
+    ports_.erase(it);
+  }
+  return FT_OK;  // the descriptor closes with the last reference to the port
+}
+
+}  // namespace snimac

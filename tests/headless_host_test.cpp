@@ -1,0 +1,96 @@
+// The headless host as a user runs it: a real process, its stdout and stderr,
+// signals, and a reader on the other end of a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include "tests/support/child_process.h"
+
+namespace snimac::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+fs::path FreshDir(const std::string& name) {
+  const fs::path dir = fs::temp_directory_path() /
+                       ("snimac-" + name + "-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  fs::create_directories(dir);
+  return dir;
+}
+
+TEST(HeadlessHost, RunsAgainstAReaderOnAPtyAndLogsTheLink) {
+  TChildProcess reader({SNIMAC_SIM_READER_BIN});
+  const auto pty = reader.ReadLine(5s);
+  ASSERT_TRUE(pty.has_value());
+  const fs::path logDir = FreshDir("e2e") / "logs";
+
+  TChildProcess host({SNIMAC_HEADLESS_BIN, "-log", "-logdir", logDir.string()},
+                     {{"SNIMAC_FTDI", "tty"}, {"SNIMAC_DEVICES", *pty + "|Reader|A1B2"}});
+  EXPECT_EQ(host.ReadLine(10s), "Grab v1.15-QRX(A1B2)");
+  EXPECT_EQ(host.ReadLine(10s), "Inicializace");
+  EXPECT_TRUE(host.WaitForLine("Ready", 20s));
+  host.Signal(SIGTERM);
+  EXPECT_EQ(host.Wait(10s), 0);
+  reader.Signal(SIGTERM);
+  EXPECT_EQ(reader.Wait(10s), 0);
+
+  std::ifstream log(logDir / "grab-A1B2.log");
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(log, l);) lines.push_back(l);
+  const std::regex format(R"(\d\d/\d\d/\d\d \d\d:\d\d:\d\d (Protocol|S\d+) .+)");
+  for (const auto& l : lines) EXPECT_TRUE(std::regex_match(l, format)) << l;
+  auto has = [&](const std::string& text) {
+    for (const auto& l : lines)
+      if (l.size() > 18 && l.substr(18) == text) return true;
+    return false;
+  };
+  EXPECT_TRUE(has("S1 Address set to 01"));
+  EXPECT_TRUE(has("S1 Reply from slave"));
+  EXPECT_TRUE(has("S1 Slave wakes"));
+  fs::remove_all(logDir.parent_path());
+}
+
+TEST(HeadlessHost, RunsOnTheBuiltInSimulatedReaderUntilInterrupted) {
+  TChildProcess host({SNIMAC_HEADLESS_BIN, "-pmdp"}, {{"SNIMAC_FTDI", "sim"}, {"SNIMAC_DEVICES", ""}});
+  EXPECT_EQ(host.ReadLine(10s), "Grab v1.15-QRX-PK(SIM00001)");
+  EXPECT_EQ(host.ReadLine(10s), "Inicializace");
+  EXPECT_TRUE(host.WaitForLine("Ready", 20s));
+  host.Signal(SIGINT);
+  EXPECT_EQ(host.Wait(10s), 0);
+}
+
+TEST(HeadlessHost, StartUpFailuresGoToStderrWithExitStatus1) {
+  struct TCase {
+    std::vector<std::string> args;
+    std::map<std::string, std::string> env;
+    std::string error;
+  };
+  const std::vector<TCase> cases = {
+      {{}, {{"SNIMAC_FTDI", "tty"}, {"SNIMAC_DEVICES", " "}}, "Chyba: Nebyl nalezen použitelny snímač"},
+      {{"-prefix", "X"}, {{"SNIMAC_FTDI", "sim"}}, "Chyba: Neplatný prefix 'X'"},
+      {{"-ser", "Okno"},
+       {{"SNIMAC_FTDI", "sim"}, {"SNIMAC_SERIAL_PORT", "/nonexistent/port"}},
+       "Chyba: Nepodařilo se otevřít port CNCB0, zkontrolujte instalaci com0com"},
+      {{}, {{"SNIMAC_FTDI", "tty"}, {"SNIMAC_DEVICES", "/nonexistent/tty|Reader|A1B2"}},
+       "Chyba: Nepodařilo se otevřít snímač 'A1B2'"},
+      {{}, {{"SNIMAC_FTDI", "d2xx"}, {"LD_LIBRARY_PATH", "/nonexistent"}}, "Chyba: Knihovnu libftd2xx.so nelze načíst"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> argv = {SNIMAC_HEADLESS_BIN};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    TChildProcess host(argv, c.env);
+    const auto line = host.ReadErrorLine(10s);
+    ASSERT_TRUE(line.has_value()) << c.error;
+    EXPECT_EQ(line->substr(0, c.error.size()), c.error);
+    EXPECT_EQ(host.Wait(10s), 1) << c.error;
+  }
+}
+
+}  // namespace
+}  // namespace snimac::test

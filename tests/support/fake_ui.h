@@ -1,0 +1,66 @@
+// A front end for tests: remembers label texts, menu states and message
+// boxes, answers boxes from a script, and runs posted work when asked.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/ui_port.h"
+
+namespace snimac::test {
+
+class TFakeUi : public TUiPort {
+ public:
+  void Post(std::function<void()> task) override {
+    std::lock_guard<std::mutex> guard(lock);
+    tasks.push_back(std::move(task));
+  }
+  // Runs what is posted, including work posted meanwhile; returns how much ran.
+  int RunPosted() {
+    int n = 0;
+    for (;;) {
+      std::function<void()> task;
+      {
+        std::lock_guard<std::mutex> guard(lock);
+        if (tasks.empty()) return n;
+        task = std::move(tasks.front());
+        tasks.pop_front();
+      }
+      task();
+      ++n;
+    }
+  }
+  void SetApplicationTitle(const std::string& t) override { title = t; }
+  void SetLabel(TLabel label, const std::string& text) override {
+    labels[label] = text;
+    labelHistory.push_back(text);
+  }
+  void SetMenuItemVisible(TMenuItem item, bool visible) override { menuVisible[item] = visible; }
+  void SetMenuItemChecked(TMenuItem item, bool checked) override { menuChecked[item] = checked; }
+  TMessageResult MessageBox(const std::string& text, const std::string& caption, TMessageButtons buttons) override {
+    boxes.push_back(caption + "|" + text);
+    if (!answers.empty()) {
+      const TMessageResult r = answers.front();
+      answers.pop_front();
+      return r;
+    }
+    return buttons == TMessageButtons::Ok ? TMessageResult::Ok : TMessageResult::Cancel;
+  }
+  void ShowException(const std::string& message) override { boxes.push_back(title + "|" + message); }
+
+  std::mutex lock;
+  std::deque<std::function<void()>> tasks;
+  std::string title;
+  std::map<TLabel, std::string> labels;
+  std::vector<std::string> labelHistory;
+  std::map<TMenuItem, bool> menuVisible;
+  std::map<TMenuItem, bool> menuChecked;
+  std::vector<std::string> boxes;
+  std::deque<TMessageResult> answers;
+};
+
+}  // namespace snimac::test
