@@ -16,12 +16,14 @@ TProtoSlave::TProtoSlave(TProtocol& link, TTextMessageQueue* log) : link_(link),
 }
 
 TProtoSlave::~TProtoSlave() {
-  link_.Unregister(this);
+  Withdraw();
   std::lock_guard<std::recursive_mutex> guard(Lock);
   RecvQueue.clear();
   UnackedQueue.clear();
   OutQueue.clear();
 }
+
+void TProtoSlave::Withdraw() { link_.Unregister(this); }
 
 bool TProtoSlave::Open(int32_t identity, int address) {
   std::lock_guard<std::recursive_mutex> linkGuard(link_.Lock());

@@ -82,6 +82,11 @@ class TProtoSlave {
   TProtocol& Link() { return link_; }
 
  protected:
+  // Leaves the link (waiting for a turn in progress). A derived endpoint calls
+  // this first thing in its destructor: once its own destructor runs, the link
+  // thread must no longer be able to reach its overrides.
+  void Withdraw();
+
   TProtocol& link_;
   TTextMessageQueue* log_;
 

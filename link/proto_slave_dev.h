@@ -13,6 +13,9 @@ class TProtoSlaveDev : public TProtoSlave {
  public:
   // Takes the link's log and registers with the link.
   TProtoSlaveDev(TProtocol& link, TDevFrm* form);
+  ~TProtoSlaveDev() override { Withdraw(); }
+  TProtoSlaveDev(const TProtoSlaveDev&) = delete;
+  TProtoSlaveDev& operator=(const TProtoSlaveDev&) = delete;
 
   TProtoMessagePtr GetNextPacket() override;
   void Notify() override;

@@ -322,6 +322,7 @@ TEST(PosixTtyD2xx, ClosedMasterIsAnIoError) {
   EXPECT_EQ(received, 0u);
   uint32_t written = 0;
   EXPECT_EQ(port.Write(handle, &byte, 1, &written), FT_IO_ERROR);
+  EXPECT_EQ(port.SetBaudRate(handle, 9600), FT_IO_ERROR);
   // The link then closes the handle and tries to open again, which fails
   // while the device is missing.
   EXPECT_EQ(port.Close(handle), FT_OK);

@@ -2,19 +2,17 @@
 
 namespace snimac {
 
+// Notifying under the lock: the UI thread may return from RunUntilQuit and
+// destroy this object as soon as it can take the lock.
 void THeadlessUi::Post(std::function<void()> task) {
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    tasks_.push_back(std::move(task));
-  }
+  std::lock_guard<std::mutex> guard(lock_);
+  tasks_.push_back(std::move(task));
   wake_.notify_one();
 }
 
 void THeadlessUi::Quit() {
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    quit_ = true;
-  }
+  std::lock_guard<std::mutex> guard(lock_);
+  quit_ = true;
   wake_.notify_one();
 }
 

@@ -40,11 +40,19 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   THeadlessUi ui(stdout, stderr);
-  std::thread([&ui, stopSignals] {
+  std::thread signalWatch([&ui, stopSignals] {
     int signal = 0;
     sigwait(&stopSignals, &signal);
     ui.Quit();
-  }).detach();
+  });
+  // However the run ends, the watcher is woken and joined before `ui` goes.
+  struct TJoinWatch {
+    std::thread& thread;
+    ~TJoinWatch() {
+      pthread_kill(thread.native_handle(), SIGTERM);
+      thread.join();
+    }
+  } joinWatch{signalWatch};
 
   TRealClock clock;
   TFtdiAccess ftdi;

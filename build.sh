@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# One entry point for newcomers and CI.
+#   ./build.sh demo   install what is needed, build, run snimac-headless on the simulated reader
+#   ./build.sh test   install what is needed, build (warnings are errors), run every test,
+#                     then the link and threading tests under ThreadSanitizer and every
+#                     test under AddressSanitizer + UBSan
+#   ./build.sh build  just build (build/)
+set -euo pipefail
+cd "$(dirname "$0")"
+
+JOBS=${JOBS:-$(nproc)}
+PACKAGES=(cmake g++ make pkg-config libgtest-dev libudev-dev)
+
+install_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  echo "== Installing ${missing[*]}"
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# build DIR [cmake options...]
+build() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug "$@" >/dev/null
+  cmake --build "$dir" -j "$JOBS"
+}
+
+run_tests() {
+  local dir=$1
+  shift
+  (cd "$dir" && ctest --output-on-failure -j "$JOBS" "$@")
+}
+
+case "${1:-}" in
+  demo)
+    install_packages
+    build build
+    echo "== snimac-headless on the simulated reader (Ctrl+C ends it)"
+    SNIMAC_FTDI=sim exec build/platform/headless/snimac-headless "${@:2}"
+    ;;
+  test)
+    install_packages
+    echo "== Build (warnings are errors) and all tests"
+    build build -DSNIMAC_WERROR=ON
+    run_tests build
+    echo "== Link and threading tests under ThreadSanitizer"
+    build build-tsan -DSNIMAC_WERROR=ON -DSNIMAC_SANITIZE=thread
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_tests build-tsan -R '^(Slave|AckUpTo|HandleFrame|Liveness|Restart|Open|Port|Link|Window|Crc|Packet|FrameReader|SimulatedReader)'
+    echo "== All tests under AddressSanitizer + UBSan"
+    build build-asan -DSNIMAC_WERROR=ON -DSNIMAC_SANITIZE=address
+    ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1" run_tests build-asan
+    ;;
+  build)
+    install_packages
+    build build
+    ;;
+  *)
+    echo "usage: $0 demo|test|build" >&2
+    exit 2
+    ;;
+esac
