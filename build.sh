@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 JOBS=${JOBS:-$(nproc)}
-PACKAGES=(cmake g++ make pkg-config libgtest-dev libudev-dev)
+PACKAGES=(cmake g++ make pkg-config libgtest-dev libudev-dev libx11-dev libxtst-dev xvfb x11-xkb-utils xkb-data)
 
 install_packages() {
   local missing=()

@@ -21,7 +21,10 @@ std::string Lower(std::string s) {
 }  // namespace
 
 TMainFrm::TMainFrm(TUiPort& ui, const TPlatformServices& platform)
-    : TDevFrm(ui), ui_(ui), platform_(platform) {}
+    : TDevFrm(ui), ui_(ui), platform_(platform), grid_(platform.dateTimeSeparators) {
+  ui_.SetMenuItemVisible(TMenuItem::PoslatEnter1, false);
+  ui_.SetMenuItemChecked(TMenuItem::PoslatEnter1, true);
+}
 
 TMainFrm::~TMainFrm() {
   if (slave_) {
@@ -33,9 +36,11 @@ TMainFrm::~TMainFrm() {
     Protocol->WaitFor();
     Protocol.reset();
   }
+  // Reads still pending go to the server or the file before the program ends.
+  if (Attendance) Attendance->FlushAtExit();
+  Attendance.reset();
   linkLog_.reset();
   SerialPort.reset();
-  if (DbFile) std::fclose(DbFile);
 }
 
 bool TMainFrm::StartUp(const std::vector<std::string>& args) {
@@ -48,9 +53,10 @@ bool TMainFrm::StartUp(const std::vector<std::string>& args) {
   slave_ = std::make_unique<TProtoSlaveDev>(*Protocol, this);
   Slave = slave_.get();
   slave_->Open(-1, 1);
-  ui_.SetLabel(TLabel::StatusLbl, texts::kStatusInit);
+  ShowStatus(texts::kStatusInit);
 
   if (Mode == 1) OpenDbFile();
+  StartTimer(TTimerId::LogTimer);
   return true;
 }
 
@@ -106,7 +112,10 @@ void TMainFrm::CreateLink(const std::string& serial) {
     CreateDirectories(DirectoryPart(logPath, style));  // a failure leaves a log without a file
     linkLog_ = std::make_unique<mqLog>(logPath, *platform_.clock);
   }
-  Protocol = std::make_unique<TProtocol>(*platform_.d2xx, *platform_.clock, linkLog_.get(), TThreadWatch::Current());
+  Protocol = platform_.manualLink
+                 ? std::make_unique<TProtocol>(*platform_.d2xx, *platform_.clock, linkLog_.get(), TThreadWatch::Forever(),
+                                               TProtocol::TStart::Manual)
+                 : std::make_unique<TProtocol>(*platform_.d2xx, *platform_.clock, linkLog_.get(), TThreadWatch::Current());
   if (!Protocol->Open(serial, kLineSettings)) throw TStartupError(texts::With(texts::kErrOpenReader, serial));
   SerialNumber = serial;
 }
@@ -123,25 +132,13 @@ void TMainFrm::OpenDbFile() {
   const std::string dir = DirectoryPart(DbFileName, platform_.pathStyle);
   // A bare file name lives in the current directory: nothing to create.
   if (!dir.empty() && !CreateDirectories(dir)) throw TStartupError(texts::With(texts::kErrCreateDir, dir));
-  DbFile = std::fopen(DbFileName.c_str(), "a+");
-  if (!DbFile) throw TStartupError(texts::With(texts::kErrOpenFile, DbFileName));
-}
-
-TProtoMessagePtr TMainFrm::GetNextPacket() { return nullptr; }
-
-void TMainFrm::ProcessPacket(const TProtoMessage& message) {
-  if (message.Length < 1) return;
-  switch (message.Data[0]) {
-    case kMsgSlaveWakes:
-      ui_.SetLabel(TLabel::StatusLbl, texts::kStatusReady);
-      if (slave_) slave_->Flush();
-      break;
-    case kMsgSlaveDies:
-      ui_.SetLabel(TLabel::StatusLbl, texts::kStatusNoLink);
-      break;
-    default:
-      break;
-  }
+  std::unique_ptr<TAttendanceFile> file = TStdioAttendanceFile::Open(DbFileName);
+  if (!file) throw TStartupError(texts::With(texts::kErrOpenFile, DbFileName));
+  const std::optional<TServerAddress> server = ParseServerAddress(platform_.serverSetting);
+  if (!server) throw TStartupError(texts::With(texts::kErrServerSetting, platform_.serverSetting));
+  Attendance = std::make_unique<TAttendanceQueue>(platform_.makeLineClient(), *server, std::move(file));
+  Attendance->onFileError = [this](const std::string& message) { ShowFileError(message); };
+  Attendance->onFileWorks = [this] { ShowStatus(linkStatus_); };
 }
 
 }  // namespace snimac

@@ -4,6 +4,7 @@
 // itself is drawn by a front end behind TUiPort.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -12,6 +13,8 @@
 #include "app/options.h"
 #include "app/platform_services.h"
 #include "app/ui_port.h"
+#include "cards/attendance.h"
+#include "cards/log_grid.h"
 #include "cards/serial_port.h"
 #include "link/dev_frm.h"
 #include "link/proto_slave_dev.h"
@@ -32,8 +35,25 @@ class TMainFrm : public TDevFrm {
   // was created before stays with the window and goes with its teardown.
   bool StartUp(const std::vector<std::string>& args);
 
+  // The reader's application peer. ProcessPacket runs on the UI thread;
+  // GetNextPacket on the link thread, sharing only the atomics below.
   TProtoMessagePtr GetNextPacket() override;
   void ProcessPacket(const TProtoMessage& message) override;
+
+  // Timer handlers (UI thread).
+  void BlickTimerTimer();
+  void VersionTimerTimer();
+  void LogTimerTimer();
+  void CheckFirmwareVersion();
+
+  // Card handlers (UI thread).
+  void HandleCardNumber(const uint8_t* bytes, int count, int format);
+  void HandleCardUid(const uint8_t* bytes, int count);
+  void HandleCardRecord(const uint8_t* uid, int uidCount, const uint8_t* blocks);
+
+  // Tray menu.
+  void PoslatEnter1Click();
+  bool PoslatEnter1Checked() const { return poslatEnter1Checked_; }
 
   // Settings (command line).
   int32_t Mode = 0;
@@ -47,13 +67,29 @@ class TMainFrm : public TDevFrm {
   uint32_t PrefixModifiers = 0;
   bool OfferUpgrade = false;
 
+  // Shared with the link thread.
+  std::atomic<bool> VersionPending{false};
+  std::atomic<bool> FeedbackPending{false};
+  std::atomic<uint8_t> SignalState{0};  // 0 idle, 1 on to send, 2 on, 3 off to send
+  std::atomic<uint8_t> BlockState{0};   // 0 none, 1 open to send, 2 read to send, 3 waiting
+  std::atomic<int> BlockIndex{0};
+
+  // Card data and version text (UI thread only).
+  uint8_t BlockData[48] = {};
+  uint8_t CardUid[11] = {};
+  int CardUidLen = 0;
+  std::string HwVersion;
+  int HwVersionCount = 0;
+
   // Run-time objects, owned; released in the teardown order.
   std::unique_ptr<TProtocol> Protocol;
   std::unique_ptr<TSerialPort> SerialPort;
-  std::FILE* DbFile = nullptr;
+  // Attendance mode: the pending reads and the attendance file.
+  std::unique_ptr<TAttendanceQueue> Attendance;
   std::string SerialNumber;  // of the reader in use
 
   TProtoSlaveDev* Endpoint() { return slave_.get(); }
+  TLogGrid& Grid() { return grid_; }
 
  private:
   void ApplyOptions(const TOptions& options);
@@ -62,11 +98,28 @@ class TMainFrm : public TDevFrm {
   void CreateLink(const std::string& serial);
   void ShowIdentity(const std::string& serial);
   void OpenDbFile();
+  void ProcessCardEvent(const uint8_t* data, int length);
+  void ProcessVersionFragment(const uint8_t* data, int length);
+  void ProcessBlockReply(const uint8_t* data, int length);
+  void ProcessSlaveWakes();
+  // Timers belong to the UI thread: the link thread asks for a start by posting.
+  void StartTimerFromLinkThread(TTimerId id);
+  void StartTimer(TTimerId id);
+  // Every card handler starts so: feedback and blink for the reader, a grid
+  // row and, in attendance mode, a pending record. Returns the card text.
+  std::string RecordCard(const uint8_t* bytes, int count, int format);
+  void TypeText(const std::string& text);
+  bool IsSerialWindow(const std::string& title) const;
+  void ShowStatus(const std::string& text);
+  void ShowFileError(const std::string& message);
 
   TUiPort& ui_;
   TPlatformServices platform_;
   std::unique_ptr<mqLog> linkLog_;  // outlives the link that writes to it
   std::unique_ptr<TProtoSlaveDev> slave_;
+  bool poslatEnter1Checked_ = true;
+  TLogGrid grid_;
+  std::string linkStatus_;  // the last status the link gave, shown again once a file error is over
 };
 
 }  // namespace snimac

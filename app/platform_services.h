@@ -1,5 +1,5 @@
-// What start-up needs from the platform besides the window: FTDI access,
-// time, the virtual serial port and the platform's default paths.
+// What the main window needs from the platform besides its front end: FTDI
+// access, time, the card outputs and the platform's defaults.
 #pragma once
 
 #include <functional>
@@ -7,7 +7,10 @@
 #include <string>
 
 #include "app/paths.h"
+#include "cards/line_client.h"
+#include "cards/read_time.h"
 #include "cards/serial_port.h"
+#include "cards/typist.h"
 #include "link/clock.h"
 #include "link/d2xx.h"
 
@@ -21,6 +24,16 @@ struct TPlatformServices {
   std::string defaultDbFileName;
   std::string defaultLogDir;  // ends with the separator
   TPathStyle pathStyle = NativePathStyle();
+  // Where typed card texts go.
+  TTypist* typist = nullptr;
+  // A new connection to the attendance server, and the server setting
+  // ("host" or "host:port", "" for the default).
+  std::function<std::unique_ptr<TLineClient>()> makeLineClient;
+  std::string serverSetting;
+  TDateTimeSeparators dateTimeSeparators;
+  // Simulation: the link gets no thread of its own; the owner runs its
+  // passes (TProtocol::RunPass) on a virtual clock.
+  bool manualLink = false;
 };
 
 }  // namespace snimac

@@ -19,6 +19,7 @@ inline constexpr const char* kErrSerialPort = "Nepodařilo se otevřít port CNC
 inline constexpr const char* kErrOpenReader = "Nepodařilo se otevřít snímač '%s'";
 inline constexpr const char* kErrCreateDir = "Nepodařilo se vytvořit adresář '%s'";
 inline constexpr const char* kErrOpenFile = "Nepodařilo se otevřít soubor '%s'";
+inline constexpr const char* kErrServerSetting = "Neplatná adresa serveru SNIMAC_SERVER '%s'";
 
 }  // namespace snimac::texts
 

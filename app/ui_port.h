@@ -4,6 +4,7 @@
 // Post, which any thread may call.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "link/ui_thread.h"
@@ -14,6 +15,9 @@ enum class TLabel { ComLbl, StatusLbl, HwVersionLbl };
 enum class TMenuItem { Restore1, PoslatEnter1 };
 enum class TMessageButtons { Ok, OkCancel, YesNo };
 enum class TMessageResult { Ok, Cancel, Yes, No };
+// The windows' timers; each fires on the UI thread.
+enum class TTimerId { LogTimer, BlickTimer, VersionTimer, TimeoutTimer };
+using TTimerTick = std::function<void()>;
 
 class TUiPort : public TUiThread {
  public:
@@ -27,6 +31,10 @@ class TUiPort : public TUiThread {
   // The toolkit's own box for an unexpected exception: its message with the
   // application title as caption.
   virtual void ShowException(const std::string& message) = 0;
+  // Starts a timer that calls `tick` every `intervalMs` until stopped.
+  // Starting a running timer changes nothing: it keeps its phase and tick.
+  virtual void StartTimer(TTimerId id, int intervalMs, TTimerTick tick) = 0;
+  virtual void StopTimer(TTimerId id) = 0;
 };
 
 }  // namespace snimac

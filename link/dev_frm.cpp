@@ -18,9 +18,13 @@ void TDevFrm::Dispatch(unsigned message) {
 }
 
 void TDevFrm::PostMessage(unsigned message) {
+  PostTask([this, message] { Dispatch(message); });
+}
+
+void TDevFrm::PostTask(std::function<void()> task) {
   std::weak_ptr<TDevFrm*> window = self_;
-  Ui.Post([window, message] {
-    if (auto alive = window.lock()) (*alive)->Dispatch(message);
+  Ui.Post([window, task = std::move(task)] {
+    if (window.lock()) task();
   });
 }
 

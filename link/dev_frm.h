@@ -3,6 +3,7 @@
 // endpoint's received messages, one ProcessPacket each, on the UI thread.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "link/proto_message.h"
@@ -34,6 +35,8 @@ class TDevFrm {
   // Posts a window message; it is dispatched later on the UI thread, and
   // dropped if the window no longer exists by then.
   void PostMessage(unsigned message);
+  // Posts work for this window to the UI thread, dropped likewise.
+  void PostTask(std::function<void()> task);
 
   // The endpoint whose received messages this window handles; set by its owner.
   TProtoSlave* Slave = nullptr;

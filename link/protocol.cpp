@@ -8,6 +8,7 @@
 
 #include "link/frame_reader.h"
 #include "link/proto_slave.h"
+#include "link/thread_name.h"
 
 namespace snimac {
 
@@ -56,6 +57,7 @@ void TProtocol::WaitFor() {
 }
 
 void TProtocol::Execute() {
+  NameCurrentThread("protocol");
   {
     std::unique_lock<std::recursive_mutex> guard(lock_);
     while (!Terminated()) Pass();

@@ -12,6 +12,7 @@
 #include "app/startup_error.h"
 #include "platform/posix/real_clock.h"
 #include "tests/support/fake_ui.h"
+#include "tests/support/refused_line_client.h"
 #include "tests/support/scripted_d2xx.h"
 
 namespace snimac::test {
@@ -40,6 +41,7 @@ struct TStartRig {
       if (!serialPortExists) return nullptr;
       return std::make_unique<TRecordingSerialPort>();
     };
+    platform.makeLineClient = [] { return std::make_unique<TRefusedLineClient>(); };
     d2xx.devices = {{"MXT Reader", "A1B2"}};
   }
   ~TStartRig() {
@@ -188,12 +190,12 @@ TEST(StartUp, AttendanceFileAndItsDirectoryChain) {
   rig.d2xx.devices = {{"evid", "A1B2"}};
   const fs::path db = rig.dir / "a" / "b" / "c" / "vestibar.db";
   ASSERT_EQ(rig.Start({"-net", "-db", db.string()}), "");
-  ASSERT_NE(rig.frm->DbFile, nullptr);
+  ASSERT_NE(rig.frm->Attendance, nullptr);
   EXPECT_TRUE(fs::exists(db));
 
   TStartRig grab;  // grab mode opens no attendance file
   ASSERT_EQ(grab.Start({"-db", db.string()}), "");
-  EXPECT_EQ(grab.frm->DbFile, nullptr);
+  EXPECT_EQ(grab.frm->Attendance, nullptr);
 
   TStartRig blocked;
   blocked.d2xx.devices = {{"evid", "A1B2"}};

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <cctype>
 
 #include "tests/support/child_process.h"
@@ -70,6 +72,43 @@ TEST(HeadlessHost, RunsOnTheBuiltInSimulatedReaderUntilInterrupted) {
   EXPECT_EQ(host.Wait(10s), 0);
 }
 
+// Demonstration cards every second: each read is shown and typed as a line.
+TEST(HeadlessHost, DemonstrationCardsAreReadAndTypedAsLines) {
+  TChildProcess host({SNIMAC_HEADLESS_BIN, "-pmdp"},
+                     {{"SNIMAC_FTDI", "sim"}, {"SNIMAC_SIM_CARD_INTERVAL_MS", "1000"}, {"DISPLAY", ""}});
+  EXPECT_TRUE(host.WaitForLine("Ready", 20s));
+  EXPECT_TRUE(host.WaitForLine("HW:MXT_A FW v4.0 Sep  1 2011", 20s));
+  EXPECT_TRUE(host.WaitForLine("04a1b2c3;Zeleny;Cap;2011-09-01", 20s));
+  EXPECT_TRUE(host.WaitForLine("04112233445566", 20s));
+  host.Signal(SIGTERM);
+  EXPECT_EQ(host.Wait(10s), 0);
+  int shown = 0;
+  for (const auto& l : host.seen) shown += l.rfind("Karta: ", 0) == 0;
+  EXPECT_GE(shown, 2);
+}
+
+// Attendance mode with no server: reads still pending when the host is
+// stopped are written to the attendance file on the way out.
+TEST(HeadlessHost, PendingAttendanceReadsAreWrittenAtExit) {
+  const fs::path dir = FreshDir("attendance");
+  const fs::path db = dir / "vestibar.db";
+  TChildProcess host({SNIMAC_HEADLESS_BIN, "-net", "-db", db.string()},
+                     {{"SNIMAC_FTDI", "sim"}, {"SNIMAC_SIM_CARD_INTERVAL_MS", "200"}, {"SNIMAC_SERVER", "127.0.0.1:1"}});
+  EXPECT_EQ(host.ReadLine(10s), "Vestibar v1.15-QRX(SIM00002)");
+  EXPECT_TRUE(host.WaitForLine("Ready", 20s));
+  std::optional<std::string> line;
+  while ((line = host.ReadLine(20s)) && line->rfind("Karta: ", 0) != 0) {
+  }
+  ASSERT_TRUE(line.has_value());
+  const std::string card = line->substr(line->rfind(' ') + 1);
+  host.Signal(SIGTERM);
+  EXPECT_EQ(host.Wait(10s), 0);
+  std::ifstream in(db, std::ios::binary);
+  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(content.find(" " + card + "\r\n"), std::string::npos) << content;
+  fs::remove_all(dir);
+}
+
 TEST(HeadlessHost, StartUpFailuresGoToStderrWithExitStatus1) {
   struct TCase {
     std::vector<std::string> args;
@@ -90,7 +129,8 @@ TEST(HeadlessHost, StartUpFailuresGoToStderrWithExitStatus1) {
     std::vector<std::string> argv = {SNIMAC_HEADLESS_BIN};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     TChildProcess host(argv, c.env);
-    const auto line = host.ReadErrorLine(10s);
+    auto line = host.ReadErrorLine(10s);
+    while (line && line->rfind("Psaní: ", 0) == 0) line = host.ReadErrorLine(10s);  // the typing mode
     ASSERT_TRUE(line.has_value()) << c.error;
     EXPECT_EQ(line->substr(0, c.error.size()), c.error);
     EXPECT_EQ(host.Wait(10s), 1) << c.error;

@@ -6,6 +6,7 @@
 
 #include "link/proto_slave.h"
 #include "link/protocol.h"
+#include "link/thread_name.h"
 #include "platform/posix/real_clock.h"
 #include "tests/support/memory_log.h"
 #include "tests/support/scripted_d2xx.h"
@@ -49,6 +50,27 @@ TEST(LinkThread, IdlesIn300msSleepsWithoutEndpoints) {
   link.Terminate();
   link.WaitFor();
   for (int64_t s : clock.Sleeps()) EXPECT_EQ(s, 300);
+}
+
+std::mutex g_namesLock;
+std::vector<std::string> g_names;
+void RecordName(const char* name) {
+  std::lock_guard<std::mutex> guard(g_namesLock);
+  g_names.emplace_back(name);
+}
+
+TEST(LinkThread, NamesItselfProtocol) {
+  SetThreadNamer(&RecordName);
+  {
+    TRecordingClock clock;
+    TScriptedD2xx d2xx{clock};
+    TProtocol link{d2xx, clock, nullptr, TThreadWatch::Current()};
+    link.Terminate();
+    link.WaitFor();
+  }
+  SetThreadNamer(nullptr);
+  std::lock_guard<std::mutex> guard(g_namesLock);
+  EXPECT_EQ(g_names, (std::vector<std::string>{"protocol"}));
 }
 
 TEST(LinkThread, EndsByItselfWhenItsCreatorThreadEnds) {

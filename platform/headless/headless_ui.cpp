@@ -1,5 +1,8 @@
 #include "platform/headless/headless_ui.h"
 
+#include <algorithm>
+#include <chrono>
+
 namespace snimac {
 
 // Notifying under the lock: the UI thread may return from RunUntilQuit and
@@ -18,11 +21,18 @@ void THeadlessUi::Quit() {
 
 void THeadlessUi::RunUntilQuit() {
   for (;;) {
+    timers_.RunDue();
     std::function<void()> task;
     {
       std::unique_lock<std::mutex> guard(lock_);
-      wake_.wait(guard, [this] { return quit_ || !tasks_.empty(); });
+      auto ready = [this] { return quit_ || !tasks_.empty(); };
+      if (const auto due = timers_.NextDueUs()) {
+        wake_.wait_for(guard, std::chrono::microseconds(std::max<int64_t>(0, *due - clock_.NowUs())), ready);
+      } else {
+        wake_.wait(guard, ready);
+      }
       if (quit_) return;
+      if (tasks_.empty()) continue;  // a timer is due
       task = std::move(tasks_.front());
       tasks_.pop_front();
     }

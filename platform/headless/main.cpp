@@ -1,6 +1,7 @@
 // snimac-headless: the program without windows, for attendance terminals and
 // tests. Status texts go to stdout as lines, message boxes to stderr; SIGINT
 // and SIGTERM end the run with the normal teardown.
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -14,10 +15,16 @@
 
 #include "app/main_frm.h"
 #include "app/process_entry.h"
+#include "cards/keyboard_typist.h"
 #include "platform/headless/headless_ui.h"
+#include "platform/headless/line_typist.h"
 #include "platform/posix/ftdi_selection.h"
+#include "platform/posix/locale_separators.h"
+#include "platform/posix/tcp_line_client.h"
 #include "platform/posix/real_clock.h"
+#include "platform/posix/thread_namer.h"
 #include "platform/posix/tty_serial_port.h"
+#include "platform/posix/x11_keyboard.h"
 
 namespace {
 
@@ -25,6 +32,25 @@ std::string HomeOr(const char* fallback) {
   const char* home = std::getenv("HOME");
   return home && *home ? std::string(home) + "/" : fallback;
 }
+
+// Typing goes into the focused X11 window when there is a display, and
+// otherwise as lines on stdout. Says which on stderr.
+struct TTyping {
+  std::unique_ptr<snimac::TX11Keyboard> keyboard;
+  std::unique_ptr<snimac::TTypist> typist;
+
+  explicit TTyping(snimac::TClock& clock) {
+    const char* display = std::getenv("DISPLAY");
+    if (display && *display) {
+      keyboard = std::make_unique<snimac::TX11Keyboard>(display);
+      typist = std::make_unique<snimac::TKeyboardTypist>(*keyboard, clock);
+      std::fprintf(stderr, "Psaní: do okna s fokusem na displeji X11 %s\n", display);
+    } else {
+      typist = std::make_unique<snimac::TLineTypist>(stdout);
+      std::fprintf(stderr, "Psaní: řádky na standardní výstup (není DISPLAY)\n");
+    }
+  }
+};
 
 }  // namespace
 
@@ -39,7 +65,8 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-  THeadlessUi ui(stdout, stderr);
+  TRealClock clock;
+  THeadlessUi ui(stdout, stderr, clock);
   std::thread signalWatch([&ui, stopSignals] {
     int signal = 0;
     sigwait(&stopSignals, &signal);
@@ -54,10 +81,13 @@ int main(int argc, char** argv) {
     }
   } joinWatch{signalWatch};
 
-  TRealClock clock;
+  InstallPosixThreadNamer();
+  std::setlocale(LC_ALL, "");
   TFtdiAccess ftdi;
+  std::unique_ptr<TTyping> typing;
   try {
     ftdi = SelectFtdiAccess(clock);
+    typing = std::make_unique<TTyping>(clock);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "Chyba: %s\n", e.what());
     return 1;
@@ -71,8 +101,21 @@ int main(int argc, char** argv) {
   platform.pathStyle = TPathStyle::Posix;
   const std::string serialPath = SerialPortPathFromEnvironment();
   platform.openSerialPort = [serialPath] { return OpenTtySerialPort(serialPath); };
+  platform.typist = typing->typist.get();
+  platform.makeLineClient = [] { return std::make_unique<TTcpLineClient>(); };
+  platform.serverSetting = ServerSettingFromEnvironment();
+  platform.dateTimeSeparators = LocaleDateTimeSeparators();
 
   const std::vector<std::string> args(argv + 1, argv + argc);
-  const TRunResult result = RunApplication(ui, platform, args, [&ui](TMainFrm&) { ui.RunUntilQuit(); });
+  const TRunResult result = RunApplication(ui, platform, args, [&ui](TMainFrm& mainFrm) {
+    // Every read as a line: its time and card text, as the grid shows them.
+    TLogGrid& grid = mainFrm.Grid();
+    grid.onRowAdded = [&grid](int row) {
+      std::printf("Karta: %s %s\n", grid.Cell(row, TLogGrid::kTimeColumn).c_str(),
+                  grid.Cell(row, TLogGrid::kTextColumn).c_str());
+      std::fflush(stdout);
+    };
+    ui.RunUntilQuit();
+  });
   return result == TRunResult::StartupFailed ? 1 : 0;
 }

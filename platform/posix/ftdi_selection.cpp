@@ -11,6 +11,8 @@ namespace snimac {
 
 namespace {
 
+constexpr int kDefaultDemoCardIntervalMs = 5000;
+
 std::string Env(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
@@ -37,10 +39,15 @@ TFtdiAccess SelectFtdiAccess(TClock& clock) {
     access.d2xx = std::make_unique<TD2xxLibrary>();
   } else if (kind == "sim") {
     auto bus = std::make_unique<sim::TSimD2xx>(clock);
-    bus->AddDevice("Snimac simulated reader", kSimGrabSerial);
-    bus->AddDevice("Snimac simulated evid reader", kSimAttendanceSerial);
+    sim::TSimReader& grab = bus->AddDevice("Snimac simulated reader", kSimGrabSerial);
+    sim::TSimReader& attendance = bus->AddDevice("Snimac simulated evid reader", kSimAttendanceSerial);
     access.simBus = bus.get();
     access.d2xx = std::move(bus);
+    const std::string interval = Env("SNIMAC_SIM_CARD_INTERVAL_MS");
+    const int intervalMs = interval.empty() ? kDefaultDemoCardIntervalMs : std::atoi(interval.c_str());
+    if (intervalMs > 0) {
+      access.demoCards = std::make_unique<sim::TDemoCards>(std::vector<sim::TSimReader*>{&grab, &attendance}, intervalMs);
+    }
   } else {
     throw std::runtime_error("Neznámý způsob přístupu k FTDI SNIMAC_FTDI='" + kind + "' (tty, d2xx, sim)");
   }

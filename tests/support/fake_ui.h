@@ -1,5 +1,6 @@
 // A front end for tests: remembers label texts, menu states and message
-// boxes, answers boxes from a script, and runs posted work when asked.
+// boxes, answers boxes from a script, and runs posted work and timers when
+// asked. Timers run on the clock given (a virtual clock in scenarios).
 #pragma once
 
 #include <deque>
@@ -9,12 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "app/timer_set.h"
 #include "app/ui_port.h"
+#include "sim/virtual_clock.h"
 
 namespace snimac::test {
 
 class TFakeUi : public TUiPort {
  public:
+  TFakeUi() : timers(ownClock) {}
+  explicit TFakeUi(TClock& clock) : timers(clock) {}
+
   void Post(std::function<void()> task) override {
     std::lock_guard<std::mutex> guard(lock);
     tasks.push_back(std::move(task));
@@ -51,6 +57,13 @@ class TFakeUi : public TUiPort {
     return buttons == TMessageButtons::Ok ? TMessageResult::Ok : TMessageResult::Cancel;
   }
   void ShowException(const std::string& message) override { boxes.push_back(title + "|" + message); }
+  void StartTimer(TTimerId id, int intervalMs, TTimerTick tick) override {
+    if (!timers.Running(id)) timerStarts[id]++;
+    timers.Start(id, intervalMs, std::move(tick));
+  }
+  void StopTimer(TTimerId id) override { timers.Stop(id); }
+  // Posted work first, then the timers due on the clock.
+  int Pump() { return RunPosted() + timers.RunDue(); }
 
   std::mutex lock;
   std::deque<std::function<void()>> tasks;
@@ -61,6 +74,9 @@ class TFakeUi : public TUiPort {
   std::map<TMenuItem, bool> menuChecked;
   std::vector<std::string> boxes;
   std::deque<TMessageResult> answers;
+  std::map<TTimerId, int> timerStarts;
+  sim::TVirtualClock ownClock;
+  TTimerSet timers;
 };
 
 }  // namespace snimac::test

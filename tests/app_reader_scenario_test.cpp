@@ -1,0 +1,196 @@
+// The main window against the simulated reader on a virtual clock: the link,
+// the reader's messages, the timers and the card outputs in one thread.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/main_frm.h"
+#include "sim/sim_d2xx.h"
+#include "sim/virtual_clock.h"
+#include "tests/support/fake_ui.h"
+#include "tests/support/refused_line_client.h"
+#include "tests/support/recording_typist.h"
+
+namespace snimac::test {
+namespace {
+
+class TRecordingSerialPort : public TSerialPort {
+ public:
+  bool Write(const void* bytes, size_t count) override {
+    written.append(static_cast<const char*>(bytes), count);
+    return true;
+  }
+  std::string written;
+};
+
+struct TScenario {
+  explicit TScenario(const std::vector<std::string>& args, const std::string& description = "Reader") {
+    reader = &bus.AddDevice(description, "A1B2");
+    platform.d2xx = &bus;
+    platform.clock = &clock;
+    platform.typist = &typist;
+    platform.manualLink = true;
+    platform.makeLineClient = [] { return std::make_unique<TRefusedLineClient>(); };
+    platform.defaultDbFileName = "unused.db";
+    platform.defaultLogDir = "/nonexistent/";
+    platform.pathStyle = TPathStyle::Posix;
+    platform.openSerialPort = [this]() -> std::unique_ptr<TSerialPort> {
+      auto port = std::make_unique<TRecordingSerialPort>();
+      serial = port.get();
+      return port;
+    };
+    frm = std::make_unique<TMainFrm>(ui, platform);
+    frm->StartUp(args);
+  }
+
+  // Runs the link and the UI on the virtual clock until `done` or the limit.
+  template <typename Pred>
+  bool RunUntil(Pred done, int64_t limitMs = 20000) {
+    const int64_t end = clock.NowMs() + limitMs;
+    while (!done()) {
+      if (clock.NowMs() > end) return false;
+      frm->Protocol->RunPass();
+      ui.Pump();
+    }
+    return true;
+  }
+  void RunFor(int64_t ms) {
+    const int64_t end = clock.NowMs() + ms;
+    RunUntil([&] { return clock.NowMs() >= end; }, ms + 1000);
+  }
+  bool Ready() { return ui.labels[TLabel::StatusLbl] == "Ready"; }
+
+  sim::TVirtualClock clock{{2026, 12, 6, 14, 10, 0, 0}};
+  sim::TSimD2xx bus{clock};
+  sim::TSimReader* reader = nullptr;
+  TFakeUi ui{clock};
+  TRecordingTypist typist;
+  TRecordingSerialPort* serial = nullptr;
+  TPlatformServices platform;
+  std::unique_ptr<TMainFrm> frm;
+};
+
+const std::vector<uint8_t> kRecord = {0x47, 'Z', 'e', 'l', 'e', 'n', 0xFD, 0x00, 0x04, 0xC8, 0xE1,
+                                      'p',  0x00, 0xC4, 0x11, 0x20, 0x09, 0x01, 0x00};
+
+TEST(ReaderScenario, ComesUpReadsTheVersionAndTypesACard) {
+  TScenario s({});
+  ASSERT_TRUE(s.RunUntil([&] { return s.Ready(); }));
+  ASSERT_TRUE(s.RunUntil([&] { return !s.ui.labels[TLabel::HwVersionLbl].empty(); }));
+  EXPECT_EQ(s.ui.labels[TLabel::HwVersionLbl], "HW:MXT_A FW v4.0 Sep  1 2011");
+  EXPECT_EQ(s.reader->ReceivedMessages().front(), (std::vector<uint8_t>{0x0A}));
+
+  s.reader->PresentCard(0x01, {0x12, 0x34, 0xAB, 0x0F});
+  ASSERT_TRUE(s.RunUntil([&] { return !s.typist.typed.empty(); }));
+  EXPECT_EQ(s.typist.typed, (std::vector<std::string>{"2143baf0"}));
+  EXPECT_TRUE(s.typist.lastOptions.PressEnter);
+  EXPECT_EQ(s.frm->Grid().Cell(1, TLogGrid::kTextColumn), "2143baf0");
+  EXPECT_EQ(s.frm->Grid().Cell(1, TLogGrid::kTimeColumn).substr(0, 10), "06.12.2026");
+  // Feedback, then the signal on; about a second later the signal off.
+  ASSERT_TRUE(s.RunUntil([&] { return s.reader->FeedbackCount() == 1 && s.reader->SignalOn(); }));
+  const int64_t on = s.clock.NowMs();
+  ASSERT_TRUE(s.RunUntil([&] { return !s.reader->SignalOn(); }));
+  EXPECT_GE(s.clock.NowMs() - on, 900);
+  EXPECT_LE(s.clock.NowMs() - on, 1300);
+  const auto messages = s.reader->ReceivedMessages();
+  EXPECT_EQ(messages[messages.size() - 3], (std::vector<uint8_t>{0x03, 0x06, 0x00}));
+  EXPECT_EQ(messages[messages.size() - 2], (std::vector<uint8_t>{0x02, 0xFF, 0xFF, 0x00}));
+  EXPECT_EQ(messages[messages.size() - 1], (std::vector<uint8_t>{0x02, 0xFF, 0x00, 0xFF}));
+}
+
+TEST(ReaderScenario, PmdpReadsTheCardRecordBlockByBlock) {
+  TScenario s({"-pmdp"});
+  s.reader->PresentCard(0x01, {0x04, 0xA1, 0xB2, 0xC3}, kRecord);  // waits in the reader until the link is up
+  ASSERT_TRUE(s.RunUntil([&] { return !s.typist.typed.empty(); }));
+  EXPECT_EQ(s.typist.typed, (std::vector<std::string>{"04a1b2c3;Zeleny;Cap;2011-09-01"}));
+  EXPECT_EQ(s.reader->BlockOpens(), 1);
+  EXPECT_EQ(s.reader->BlockReads(), 3);
+  EXPECT_EQ(s.frm->Grid().Cell(1, TLogGrid::kTextColumn), "04a1b2c3");
+
+  s.reader->PresentCard(0x81, {0x04, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66});
+  ASSERT_TRUE(s.RunUntil([&] { return s.typist.typed.size() == 2; }));
+  EXPECT_EQ(s.typist.typed[1], "04112233445566");
+  EXPECT_EQ(s.reader->BlockOpens(), 1);  // a 7-byte identifier needs no blocks
+
+  s.reader->SetBlockFailure(3);
+  s.reader->PresentCard(0x01, {0x0A, 0x0B, 0x0C, 0x0D});
+  ASSERT_TRUE(s.RunUntil([&] { return s.typist.typed.size() == 3; }));
+  EXPECT_EQ(s.typist.typed[2], "0a0b0c0d");
+}
+
+TEST(ReaderScenario, SerialWindowGetsTheNumberWithCrLfInsteadOfKeys) {
+  TScenario s({"-ser", "Pokladna", "-prefix", "CF5"});
+  ASSERT_TRUE(s.RunUntil([&] { return s.Ready(); }));
+  s.typist.title = "Pokladna";
+  s.reader->PresentCard(0x81, {0x12, 0x34, 0xAB, 0x0F});
+  ASSERT_TRUE(s.RunUntil([&] { return s.serial && !s.serial->written.empty(); }));
+  EXPECT_EQ(s.serial->written, "1234ab0f\r\n");
+  EXPECT_TRUE(s.typist.typed.empty());
+
+  s.typist.title = "pokladna";  // differs in case only: typed
+  s.reader->PresentCard(0x81, {0x12, 0x34, 0xAB, 0x0F});
+  ASSERT_TRUE(s.RunUntil([&] { return !s.typist.typed.empty(); }));
+  EXPECT_EQ(s.typist.lastOptions.PrefixKey, 116);
+  EXPECT_EQ(s.typist.lastOptions.PrefixModifiers, 4u);
+  EXPECT_EQ(s.serial->written, "1234ab0f\r\n");
+}
+
+TEST(ReaderScenario, ReaderLostAndBackShowsTheStatusAndAsksTheVersionAgain) {
+  TScenario s({});
+  ASSERT_TRUE(s.RunUntil([&] { return !s.ui.labels[TLabel::HwVersionLbl].empty(); }));
+  s.RunFor(500);  // the last fragment is acknowledged
+  const int requests = s.reader->VersionRequests();
+  s.bus.SetSilent("A1B2", true);
+  ASSERT_TRUE(s.RunUntil([&] { return s.ui.labels[TLabel::StatusLbl] == "Nekomunikuje"; }));
+  EXPECT_EQ(s.ui.labels[TLabel::HwVersionLbl], "HW:MXT_A FW v4.0 Sep  1 2011");
+  s.bus.SetSilent("A1B2", false);
+  ASSERT_TRUE(s.RunUntil([&] { return s.Ready(); }));
+
+  ASSERT_TRUE(s.RunUntil([&] { return s.reader->VersionRequests() > requests; }));
+}
+
+TEST(ReaderScenario, PoslatEnterTickDecidesTheEnter) {
+  TScenario s({});
+  EXPECT_TRUE(s.ui.menuVisible[TMenuItem::PoslatEnter1]);
+  EXPECT_TRUE(s.ui.menuChecked[TMenuItem::PoslatEnter1]);
+  s.frm->PoslatEnter1Click();
+  EXPECT_FALSE(s.ui.menuChecked[TMenuItem::PoslatEnter1]);
+  s.reader->PresentCard(0x01, {0x01});
+  ASSERT_TRUE(s.RunUntil([&] { return !s.typist.typed.empty(); }));
+  EXPECT_FALSE(s.typist.lastOptions.PressEnter);
+
+  TScenario attendance({"-net", "-db", (std::filesystem::temp_directory_path() / "snimac-scenario.db").string()},
+                       "evid reader");
+  EXPECT_FALSE(attendance.ui.menuVisible[TMenuItem::PoslatEnter1]);
+}
+
+TEST(ReaderScenario, AttendanceReadsGoToTheFileEveryFiveSecondsAndFailuresShow) {
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("snimac-att-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  const std::string db = (dir / "vestibar.db").string();
+  TScenario s({"-net", "-db", db}, "evid reader");
+  ASSERT_TRUE(s.RunUntil([&] { return s.Ready(); }));
+  s.reader->PresentCard(0x81, {0x12, 0x34, 0xAB, 0x0F});
+  ASSERT_TRUE(s.RunUntil([&] { return s.frm->Grid().RowCount() == 2; }));
+  EXPECT_TRUE(s.typist.typed.empty());  // attendance mode types nothing
+  ASSERT_EQ(s.frm->Attendance->LogItems().size(), 1u);
+  ASSERT_TRUE(s.RunUntil([&] { return s.frm->Attendance->LogItems().empty(); }, 6000));
+  std::ifstream in(db, std::ios::binary);
+  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(content, "06/12/2026-14:10 1234ab0f\r\n");
+  std::filesystem::remove_all(dir);
+
+  // A file that cannot be written: the read stays queued and the status says why.
+  TScenario full({"-net", "-db", "/dev/full"}, "evid reader");
+  ASSERT_TRUE(full.RunUntil([&] { return full.Ready(); }));
+  full.reader->PresentCard(0x81, {0x12});
+  ASSERT_TRUE(full.RunUntil([&] { return full.ui.labels[TLabel::StatusLbl] != "Ready"; }, 8000));
+  EXPECT_EQ(full.ui.labels[TLabel::StatusLbl], "Chyba zápisu do souboru '/dev/full'");
+  EXPECT_EQ(full.frm->Attendance->LogItems().size(), 1u);
+}
+
+}  // namespace
+}  // namespace snimac::test
