@@ -5,6 +5,7 @@
 #include "app/paths.h"
 #include "app/startup_error.h"
 #include "app/texts.h"
+#include "cards/read_time.h"
 
 namespace snimac {
 
@@ -36,8 +37,9 @@ TMainFrm::~TMainFrm() {
     Protocol->WaitFor();
     Protocol.reset();
   }
-  // Reads still pending go to the server or the file before the program ends.
-  if (Attendance) Attendance->FlushAtExit();
+  // Reads still pending go to the server or the file before the program ends;
+  // if even that fails, they are shown, so that no read vanishes unseen.
+  if (Attendance && !Attendance->FlushAtExit()) ShowUnsavedReads();
   Attendance.reset();
   linkLog_.reset();
   SerialPort.reset();
@@ -58,6 +60,16 @@ bool TMainFrm::StartUp(const std::vector<std::string>& args) {
   if (Mode == 1) OpenDbFile();
   StartTimer(TTimerId::LogTimer);
   return true;
+}
+
+void TMainFrm::ShowUnsavedReads() {
+  std::string text = texts::With(texts::kErrUnsavedReads, DbFileName);
+  for (const TLogItem& item : Attendance->LogItems()) {
+    const std::string line = FormatRecordTime(item.Time) + " " + item.Text;
+    text += "\n" + line;
+    if (linkLog_) linkLog_->Put(std::make_unique<TTextMessage>(TLogLevel::Error, line, texts::kAttendanceLogSource));
+  }
+  ui_.MessageBox(text, texts::kErrorCaption, TMessageButtons::Ok);
 }
 
 void TMainFrm::ApplyOptions(const TOptions& o) {

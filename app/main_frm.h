@@ -91,6 +91,10 @@ class TMainFrm : public TDevFrm {
   TProtoSlaveDev* Endpoint() { return slave_.get(); }
   TLogGrid& Grid() { return grid_; }
 
+  // Where a card text went besides the grid, for front ends that show it.
+  enum class TCardOutput { Typed, Serial };
+  std::function<void(TCardOutput where, const std::string& text)> onCardOutput;
+
  private:
   void ApplyOptions(const TOptions& options);
   std::string ChooseDevice();
@@ -112,6 +116,7 @@ class TMainFrm : public TDevFrm {
   bool IsSerialWindow(const std::string& title) const;
   void ShowStatus(const std::string& text);
   void ShowFileError(const std::string& message);
+  void ShowUnsavedReads();
 
   TUiPort& ui_;
   TPlatformServices platform_;

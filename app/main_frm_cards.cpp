@@ -12,7 +12,6 @@ namespace snimac {
 namespace {
 constexpr int kPmdpFormat = 1;
 constexpr const char* kLineEnd = "\r\n";
-constexpr const char* kFileErrorSource = "Vestibar";
 }  // namespace
 
 std::string TMainFrm::RecordCard(const uint8_t* bytes, int count, int format) {
@@ -32,6 +31,7 @@ void TMainFrm::HandleCardNumber(const uint8_t* bytes, int count, int format) {
     const std::optional<std::string> title = platform_.typist->ForegroundTitle();
     if (title && IsSerialWindow(*title)) {
       WriteSerial(SerialPort.get(), text + kLineEnd);
+      if (onCardOutput) onCardOutput(TCardOutput::Serial, text);
       return;
     }
   }
@@ -59,6 +59,7 @@ void TMainFrm::TypeText(const std::string& text) {
   options.PrefixModifiers = PrefixModifiers;
   options.PressEnter = poslatEnter1Checked_;
   platform_.typist->TypeText(text, options);
+  if (onCardOutput) onCardOutput(TCardOutput::Typed, text);
 }
 
 void TMainFrm::LogTimerTimer() {
@@ -79,7 +80,7 @@ void TMainFrm::ShowStatus(const std::string& text) {
 
 void TMainFrm::ShowFileError(const std::string& message) {
   ui_.SetLabel(TLabel::StatusLbl, message);
-  if (linkLog_) linkLog_->Put(std::make_unique<TTextMessage>(TLogLevel::Error, message, kFileErrorSource));
+  if (linkLog_) linkLog_->Put(std::make_unique<TTextMessage>(TLogLevel::Error, message, texts::kAttendanceLogSource));
 }
 
 }  // namespace snimac

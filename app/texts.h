@@ -12,6 +12,8 @@ inline constexpr const char* kModeGrab = "Grab";
 inline constexpr const char* kStatusInit = "Inicializace";
 inline constexpr const char* kStatusReady = "Ready";
 inline constexpr const char* kStatusNoLink = "Nekomunikuje";
+// Source of the attendance file's lines in the link log.
+inline constexpr const char* kAttendanceLogSource = "Vestibar";
 
 inline constexpr const char* kErrCount = "FT_ListDevices(count) failed";
 inline constexpr const char* kErrNoReader = "Nebyl nalezen použitelny snímač";
@@ -19,6 +21,7 @@ inline constexpr const char* kErrSerialPort = "Nepodařilo se otevřít port CNC
 inline constexpr const char* kErrOpenReader = "Nepodařilo se otevřít snímač '%s'";
 inline constexpr const char* kErrCreateDir = "Nepodařilo se vytvořit adresář '%s'";
 inline constexpr const char* kErrOpenFile = "Nepodařilo se otevřít soubor '%s'";
+inline constexpr const char* kErrUnsavedReads = "Tato čtení se nepodařilo uložit do souboru '%s':";
 inline constexpr const char* kErrServerSetting = "Neplatná adresa serveru SNIMAC_SERVER '%s'";
 
 }  // namespace snimac::texts

@@ -40,6 +40,7 @@ void TAttendanceQueue::SendLogItems() {
     if (!client_->WriteLine(ServerLine(items_.front()), limits_.writeTimeout)) break;
     const TLineRead reply = client_->ReadLine(limits_.replyTimeout, limits_.maxReplyLength);
     if (reply.status != TLineStatus::Line || reply.text != "OK") break;
+    if (onDelivered) onDelivered(items_.front(), TDelivery::Server);
     items_.pop_front();
   }
   client_->Disconnect();
@@ -66,6 +67,9 @@ bool TAttendanceQueue::WritePendingToFile() {
   // The lines before a refused one are written: release them once the flush
   // vouches for them; keep the rest, in order, for the next cycle.
   if (!file_->Flush()) return false;
+  if (onDelivered) {
+    for (size_t i = 0; i < appended; ++i) onDelivered(items_[i], TDelivery::File);
+  }
   items_.erase(items_.begin(), items_.begin() + static_cast<std::ptrdiff_t>(appended));
   return items_.empty();
 }

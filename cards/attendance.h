@@ -68,6 +68,10 @@ class TAttendanceQueue {
   std::function<void(const std::string& message)> onFileError;
   // Called when the file can be written again after a failure.
   std::function<void()> onFileWorks;
+  // Called for every record that leaves the queue: confirmed by the server,
+  // or written to the file.
+  enum class TDelivery { Server, File };
+  std::function<void(const TLogItem& item, TDelivery where)> onDelivered;
 
  private:
   // Writes the queue to the file and releases it once flushed; false when

@@ -52,6 +52,31 @@ struct TTyping {
   }
 };
 
+void PrintLine(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+// Every read as a line with its time and card text, as the grid shows it,
+// and where it went: the serial port, the attendance server or file. Typed
+// texts show themselves (as lines without a display).
+void ShowWhereReadsGo(snimac::TMainFrm& mainFrm) {
+  using namespace snimac;
+  TLogGrid& grid = mainFrm.Grid();
+  grid.onRowAdded = [&grid](int row) {
+    PrintLine("Karta: " + grid.Cell(row, TLogGrid::kTimeColumn) + " " + grid.Cell(row, TLogGrid::kTextColumn));
+  };
+  mainFrm.onCardOutput = [](TMainFrm::TCardOutput where, const std::string& text) {
+    if (where == TMainFrm::TCardOutput::Serial) PrintLine("Sériový port: " + text);
+  };
+  if (mainFrm.Attendance) {
+    mainFrm.Attendance->onDelivered = [](const TLogItem& item, TAttendanceQueue::TDelivery where) {
+      const char* to = where == TAttendanceQueue::TDelivery::Server ? "Server: " : "Soubor: ";
+      PrintLine(to + FormatRecordTime(item.Time) + " " + item.Text);
+    };
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,13 +133,7 @@ int main(int argc, char** argv) {
 
   const std::vector<std::string> args(argv + 1, argv + argc);
   const TRunResult result = RunApplication(ui, platform, args, [&ui](TMainFrm& mainFrm) {
-    // Every read as a line: its time and card text, as the grid shows them.
-    TLogGrid& grid = mainFrm.Grid();
-    grid.onRowAdded = [&grid](int row) {
-      std::printf("Karta: %s %s\n", grid.Cell(row, TLogGrid::kTimeColumn).c_str(),
-                  grid.Cell(row, TLogGrid::kTextColumn).c_str());
-      std::fflush(stdout);
-    };
+    ShowWhereReadsGo(mainFrm);
     ui.RunUntilQuit();
   });
   return result == TRunResult::StartupFailed ? 1 : 0;
