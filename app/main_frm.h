@@ -12,7 +12,7 @@
 
 #include "app/options.h"
 #include "app/platform_services.h"
-#include "app/ui_port.h"
+#include "link/ui_port.h"
 #include "cards/attendance.h"
 #include "cards/log_grid.h"
 #include "cards/serial_port.h"
@@ -117,6 +117,8 @@ class TMainFrm : public TDevFrm {
   void ShowStatus(const std::string& text);
   void ShowFileError(const std::string& message);
   void ShowUnsavedReads();
+  void OfferFirmwareUpgrade();
+  void LogUpgrade(const std::string& line);
 
   TUiPort& ui_;
   TPlatformServices platform_;

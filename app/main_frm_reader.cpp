@@ -155,6 +155,12 @@ void TMainFrm::VersionTimerTimer() {
   }
 }
 
-void TMainFrm::CheckFirmwareVersion() { ui_.SetLabel(TLabel::HwVersionLbl, "HW:" + HwVersion); }
+void TMainFrm::CheckFirmwareVersion() {
+  ui_.SetLabel(TLabel::HwVersionLbl, "HW:" + HwVersion);
+  if (!OfferUpgrade) return;
+  if (HwVersion.find(texts::kCarriedFirmwareVersion) != std::string::npos) return;
+  OfferUpgrade = false;
+  OfferFirmwareUpgrade();
+}
 
 }  // namespace snimac

@@ -34,6 +34,8 @@ struct TPlatformServices {
   // Simulation: the link gets no thread of its own; the owner runs its
   // passes (TProtocol::RunPass) on a virtual clock.
   bool manualLink = false;
+  // The reader is the built-in simulated one: test firmware images may be written to it.
+  bool simulatedReader = false;
 };
 
 }  // namespace snimac

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/platform_services.h"
-#include "app/ui_port.h"
+#include "link/ui_port.h"
 
 namespace snimac {
 

@@ -12,6 +12,14 @@ inline constexpr const char* kModeGrab = "Grab";
 inline constexpr const char* kStatusInit = "Inicializace";
 inline constexpr const char* kStatusReady = "Ready";
 inline constexpr const char* kStatusNoLink = "Nekomunikuje";
+// The firmware version the program carries for the reader.
+inline constexpr const char* kCarriedFirmwareVersion = "v4.0";
+inline constexpr const char* kUpgradeCaption = "Upgrade";
+inline constexpr const char* kUpgradeQuestionHead = "Verze firmware ve snímači (";
+inline constexpr const char* kUpgradeQuestionTail =
+    ") není aktualní.\nNahrání nové verze trvá asi 3 minuty. Pokud jste již aktualizaci spouštěli,\n"
+    "kontaktujte prosim HelpDesk (100 20 3000) a aktualizaci odmítněte.\nAktualizovat snímač?";
+inline constexpr const char* kUpgradeLogSource = "Upgrade";
 // Source of the attendance file's lines in the link log.
 inline constexpr const char* kAttendanceLogSource = "Vestibar";
 

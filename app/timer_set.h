@@ -7,7 +7,7 @@
 #include <map>
 #include <optional>
 
-#include "app/ui_port.h"
+#include "link/ui_port.h"
 #include "link/clock.h"
 
 namespace snimac {

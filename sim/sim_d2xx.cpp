@@ -276,7 +276,7 @@ void TSimD2xx::Advance(TDevice& d, int64_t nowUs) {
     const TTimedByte tb = d.toReader.front();
     d.toReader.pop_front();
     if (!d.reader || d.silent) continue;
-    d.reader->OnByte(tb.byte);
+    d.reader->OnByte(tb.byte, tb.timeUs);  // the reader's flash and restart times run on the wire's
     std::vector<uint8_t> answer = d.reader->TakeOutput();
     if (answer.empty()) continue;
     // The answer goes out after the reader's processing time, byte by byte.

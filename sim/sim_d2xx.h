@@ -9,6 +9,8 @@
 //   reach it one by one, each when its last bit is through.
 // - After a token addressed to it the reader needs `processingUs` before its
 //   answer starts on the line (never before the line towards the host is free).
+// - The reader learns the time from its bytes: each reaches it with its
+//   arrival time, so its flash times and restarts run on the bus's clock.
 // - A byte from the reader becomes readable `latencyUs` after it has been
 //   received by the converter (the converter's latency timer).
 // - Read(n) returns as soon as n bytes are readable, or when the read time-out

@@ -1,9 +1,13 @@
 #include "sim/sim_reader.h"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 #include "link/crc.h"
+#include "sim/sim_avr_loader.h"
+#include "sim/sim_h8_loader.h"
+#include "sim/sim_loader.h"
 
 namespace snimac::sim {
 
@@ -19,7 +23,7 @@ constexpr uint8_t kResetAck = 0x82;
 constexpr uint8_t kUnnumbered = 0x83;
 constexpr uint8_t kAckOnly = 0xC0;
 constexpr uint8_t kSubAddressSet = 0x01;
-constexpr uint32_t kAnyIdentity = 0xFFFFFFFFu;
+constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 
 // Application messages.
 constexpr uint8_t kCardEvent = 0x83;
@@ -38,18 +42,45 @@ bool Is(const std::vector<uint8_t>& m, std::initializer_list<uint8_t> bytes) {
   return m.size() == bytes.size() && std::equal(m.begin(), m.end(), bytes.begin());
 }
 
+std::unique_ptr<TSimLoader> MakeLoader(const TSimLoaderConfig& config, const std::string& version) {
+  switch (config.family) {
+    case TSimReaderFamily::H8: return std::make_unique<TSimH8Loader>(config, version);
+    case TSimReaderFamily::Avr: return std::make_unique<TSimAvrLoader>(config, version);
+    case TSimReaderFamily::None: break;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
-TSimReader::TSimReader(TSimReaderConfig config) : config_(std::move(config)) {
+TSimReader::TSimReader(TSimReaderConfig config)
+    : config_(std::move(config)), loader_(MakeLoader(config_.loader, config_.version)), version_(config_.version) {
   address_ = config_.address;
   frame_.reserve(kMaxPacket);
 }
+
+TSimReader::~TSimReader() = default;
 
 // ---------------------------------------------------------------- receiver
 
 void TSimReader::OnByte(uint8_t byte) {
   std::lock_guard<std::mutex> guard(mutex_);
+  Advance(nowUs_);
+  ReceiveByte(byte);
+}
+
+void TSimReader::OnByte(uint8_t byte, int64_t nowUs) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  Advance(nowUs);
+  ReceiveByte(byte);
+}
+
+void TSimReader::ReceiveByte(uint8_t byte) {
   ++stats_.bytesReceived;
+  if (IsDown()) {
+    ++stats_.bytesWhileDown;
+    return;
+  }
   if (byte == kFrameStart) {
     // A start byte never occurs inside a frame: whatever was being collected
     // was cut off.
@@ -118,10 +149,6 @@ void TSimReader::HandleToken(uint8_t addressByte) {
   Answer();
 }
 
-bool TSimReader::AcceptsIdentity(uint32_t identity) const {
-  return identity == kAnyIdentity || identity == config_.identity;
-}
-
 void TSimReader::HandlePacket(const uint8_t* p, size_t n) {
   const uint8_t address = p[0] & 0x7F;
   const uint8_t control = p[1];
@@ -182,9 +209,25 @@ void TSimReader::HandleAddressAssignment(const uint8_t* p, size_t n) {
   }
   const uint32_t identity = (uint32_t{p[3]} << 24) | (uint32_t{p[4]} << 16) | (uint32_t{p[5]} << 8) | p[6];
   const uint8_t newAddress = p[7];
-  if (!AcceptsIdentity(identity) || newAddress == 0 || newAddress >= kBroadcast) {
+  // The one place that decides whether an address assignment is for us.
+  using TMatch = TSimLoader::TIdentityMatch;
+  const TMatch match = loader_ ? loader_->MatchIdentity(identity, config_.identity)
+                               : TSimLoader::MatchPlain(identity, config_.identity);
+  if (match == TMatch::Refused || newAddress == 0 || newAddress >= kBroadcast) {
     ++stats_.addressRefused;
     return;
+  }
+  if (match == TMatch::SwitchesProgram) {
+    // The other program starts and takes this assignment; it knows nothing
+    // of the link the old one had.
+    ++stats_.programSwitches;
+    ResetLink(0);
+    const bool answers = loader_->SwitchProgram();
+    RefreshVersion();
+    if (!answers) {
+      downUntilUs_ = kNever;
+      return;
+    }
   }
   ++stats_.addressAssignments;
   address_ = newAddress;
@@ -319,6 +362,14 @@ void TSimReader::Answer() {
     ++frames;
   }
   EmitToken();
+  // The restart waits until the master has its ACK: the command would come
+  // again otherwise, to the program that has just started.
+  if (restartAfterAnswer_ && !ackOwed_) {
+    restartAfterAnswer_ = false;
+    restarting_ = true;
+    const int64_t downUs = std::max<int64_t>(0, config_.loader.restartUs);
+    downUntilUs_ = config_.loader.staysDownAfterRestart ? kNever : nowUs_ + downUs;
+  }
 }
 
 void TSimReader::EmitPacket(const std::vector<uint8_t>& packet) {
@@ -364,8 +415,11 @@ bool TSimReader::HasOutput() const {
 
 void TSimReader::PowerCycle() {
   std::lock_guard<std::mutex> guard(mutex_);
-  ResetReceiver();
-  address_ = config_.address;
+  PowerOn();
+}
+
+void TSimReader::ResetLink(uint8_t address) {
+  address_ = address;
   synced_ = false;
   resetRequested_ = false;
   resetAckOwed_ = false;
@@ -376,9 +430,41 @@ void TSimReader::PowerCycle() {
   unacked_.clear();
   queue_.clear();
   unnumbered_.clear();
+  signalOn_ = false;
+}
+
+void TSimReader::PowerOn() {
+  ResetReceiver();
+  ResetLink(config_.address);
   injected_.clear();
   output_.clear();
-  signalOn_ = false;
+  if (loader_) {
+    if (restarting_) {
+      loader_->Restart();
+      ++stats_.restarts;
+    }
+    loader_->PowerOn();
+  }
+  restarting_ = false;
+  restartAfterAnswer_ = false;
+  downUntilUs_ = 0;
+  RefreshVersion();
+}
+
+void TSimReader::AdvanceTo(int64_t nowUs) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  Advance(nowUs);
+}
+
+void TSimReader::Advance(int64_t nowUs) {
+  nowUs_ = std::max(nowUs_, nowUs);
+  if (restarting_ && nowUs_ >= downUntilUs_) PowerOn();
+  QueueLoaderReplies();
+}
+
+int64_t TSimReader::NowUs() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return nowUs_;
 }
 
 void TSimReader::RequestReset() {
@@ -416,6 +502,7 @@ bool TSimReader::PresentCard(uint8_t flags, std::vector<uint8_t> cardBytes) {
   std::vector<uint8_t> m{kCardEvent, flags};
   m.insert(m.end(), cardBytes.begin(), cardBytes.end());
   std::lock_guard<std::mutex> guard(mutex_);
+  if (!ApplicationRunning()) return false;
   QueueMessage(std::move(m));
   return true;
 }
@@ -446,11 +533,17 @@ void TSimReader::SetBlockFailure(uint8_t failureCode, int times) {
 void TSimReader::Deliver(const std::vector<uint8_t>& m) {
   received_.push_back(m);
   if (m.empty()) return;
+  if (loader_ && loader_->Handle(m, nowUs_)) {
+    QueueLoaderReplies();
+    if (loader_->TakeRestartRequest()) restartAfterAnswer_ = true;
+    return;
+  }
+  if (!ApplicationRunning()) return;  // the loader knows no application messages
   if (m[0] == kVersionRequest) {
     ++versionRequests_;
     if (!config_.answerVersionRequest) return;
     // 8 characters a fragment; a short (possibly empty) fragment ends the text.
-    const std::string& text = config_.version;
+    const std::string& text = version_;
     for (size_t i = 0, index = 0;; i += kVersionChunk, ++index) {
       const size_t len = std::min(kVersionChunk, text.size() - std::min(i, text.size()));
       std::vector<uint8_t> f{kVersionFragment, static_cast<uint8_t>(index)};
@@ -488,6 +581,77 @@ void TSimReader::Deliver(const std::vector<uint8_t>& m) {
     }
     QueueMessage(std::move(reply));
   }
+}
+
+// ---------------------------------------------------------------- programs, loader
+
+bool TSimReader::ApplicationRunning() const { return !IsDown() && (!loader_ || loader_->ApplicationRunning()); }
+
+void TSimReader::QueueLoaderReplies() {
+  if (!loader_) return;
+  for (std::vector<uint8_t>& reply : loader_->TakeDueReplies(nowUs_)) {
+    if (!reply.empty() && reply.size() <= kMaxPayload) QueueMessage(std::move(reply));
+  }
+}
+
+void TSimReader::RefreshVersion() {
+  if (!loader_) return;
+  if (std::optional<std::string> text = loader_->VersionText()) version_ = std::move(*text);
+}
+
+void TSimReader::AddLoaderFault(TSimLoaderFault fault) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (loader_) loader_->AddFault(std::move(fault));
+}
+
+void TSimReader::ClearLoaderFaults() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (loader_) loader_->ClearFaults();
+}
+
+std::string TSimReader::VersionText() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return version_;
+}
+
+std::vector<uint8_t> TSimReader::Flash() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return loader_ ? loader_->Flash().Bytes() : std::vector<uint8_t>{};
+}
+
+std::optional<TSimBank> TSimReader::RunningBank() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return loader_ ? loader_->RunningBank() : std::nullopt;
+}
+
+bool TSimReader::LoaderRunning() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return loader_ && loader_->LoaderRunning();
+}
+
+bool TSimReader::Down() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return IsDown();
+}
+
+std::vector<uint32_t> TSimReader::PagesWritten() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return loader_ ? loader_->PagesWritten() : std::vector<uint32_t>{};
+}
+
+std::vector<int> TSimReader::BlocksErased() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return loader_ ? loader_->BlocksErased() : std::vector<int>{};
+}
+
+std::vector<std::vector<uint8_t>> TSimReader::LoaderCommands() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return loader_ ? loader_->Commands() : std::vector<std::vector<uint8_t>>{};
+}
+
+std::vector<uint8_t> TSimReader::LastUnlockCode() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return loader_ ? loader_->LastUnlock() : std::vector<uint8_t>{};
 }
 
 // ---------------------------------------------------------------- observers

@@ -37,13 +37,30 @@
 //   so packets still unacknowledged at the `resendAfterTokens`-th token after
 //   their transmission are sent again too. A healthy master acknowledges before
 //   the second token, so the default (2) causes no spurious resends.
+//
+// Programs and loaders (config.loader, sim_loader.h): besides the card
+// application the reader may carry the loader of an H8 reader (two flash
+// banks, sim_h8_loader.h) or of an AVR reader (application and resident
+// loader, sim_avr_loader.h). Loader commands go to the loader; its answers
+// are numbered messages queued when they are ready. The version text is the
+// one of the program in flash and follows what was written there.
+//
+// Time: the reader's time moves only when it is told (OnByte with a time,
+// AdvanceTo); the bus tells it the arrival time of every byte. Flash times
+// and the H8 restart run on it, so a simulation on the virtual clock stays
+// deterministic. While the reader is down (restarting, or hung by a fault)
+// it hears and answers nothing.
 #pragma once
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "sim/sim_loader_config.h"
 
 namespace snimac::sim {
 
@@ -66,6 +83,8 @@ struct TSimReaderConfig {
   bool keepUnackedOnReset = true;
   // Whether VersionRequest (0x0A) is answered.
   bool answerVersionRequest = true;
+  // The reader family and its loader; the default has none.
+  TSimLoaderConfig loader;
 };
 
 struct TSimReaderStats {
@@ -95,6 +114,9 @@ struct TSimReaderStats {
   uint64_t ackOnlySent = 0;
   uint64_t unnumberedSent = 0;
   uint64_t goBackEvents = 0;       // times all unacknowledged packets were marked for resending
+  uint64_t bytesWhileDown = 0;     // bytes that arrived while the reader was down (restart, hang)
+  uint64_t restarts = 0;           // comebacks after the restart command (H8)
+  uint64_t programSwitches = 0;    // application <-> loader (AVR)
 };
 
 // One unnumbered packet received at the reader's address (not the address
@@ -104,6 +126,8 @@ struct TSimUnnumbered {
   std::vector<uint8_t> data;
 };
 
+class TSimLoader;
+
 class TSimReader {
  public:
   // Maximal packet (address to CRC) and data payload.
@@ -111,12 +135,15 @@ class TSimReader {
   static constexpr size_t kMaxPayload = 32;
 
   explicit TSimReader(TSimReaderConfig config = {});
+  ~TSimReader();
   TSimReader(const TSimReader&) = delete;
   TSimReader& operator=(const TSimReader&) = delete;
 
   // ---- Wire side ----
-  // One byte from the master, in wire order.
+  // One byte from the master, in wire order, at the reader's current time.
   void OnByte(uint8_t byte);
+  // The same, arriving at `nowUs` (AdvanceTo first).
+  void OnByte(uint8_t byte, int64_t nowUs);
   void OnBytes(const uint8_t* bytes, size_t count);
   void OnBytes(const std::vector<uint8_t>& bytes) { OnBytes(bytes.data(), bytes.size()); }
   // Wire bytes produced since the last call (answers to tokens), and clears them.
@@ -125,7 +152,16 @@ class TSimReader {
   // Power-on reset: no address (or the configured one), sequences and every
   // queue of outgoing messages cleared, frame receiver reset. Keeps the
   // configuration, the card record, the received-message log and the counters.
+  // The flash is kept; loader answers on their way are lost. An H8 reader
+  // down after the restart command comes up as the restart would bring it
+  // (sim_h8_loader.h); an AVR reader comes up in its application. Either
+  // answers again after a hang fault.
   void PowerCycle();
+  // Moves the reader's time forward to `nowUs` (never back): loader results
+  // that are ready are queued, and a restarting reader comes back when its
+  // time is over.
+  void AdvanceTo(int64_t nowUs);
+  int64_t NowUs() const;
 
   // ---- Link side, on demand ----
   // Ask the master for a sequence reset (0x81 in every answer until its 0x82).
@@ -141,7 +177,8 @@ class TSimReader {
   // Queue an arbitrary numbered application message. False when it is empty
   // or over 32 bytes.
   bool SendMessage(std::vector<uint8_t> payload);
-  // Queue a CardEvent: 0x83, flags, card bytes (at most 30).
+  // Queue a CardEvent: 0x83, flags, card bytes (at most 30). False too while
+  // the card application does not run (AVR loader, reader down).
   bool PresentCard(uint8_t flags, std::vector<uint8_t> cardBytes);
   // The same, and the card's data record (see SetCardBlocks) in one step.
   bool PresentCard(uint8_t flags, std::vector<uint8_t> cardBytes, std::vector<uint8_t> blocks);
@@ -181,6 +218,30 @@ class TSimReader {
   int BlockReads() const;          // BlockRead (18 06 b) received
   const TSimReaderConfig& Config() const { return config_; }
 
+  // ---- Loader ----
+  // Faults added to (or all removed from) those of config.loader.faults.
+  void AddLoaderFault(TSimLoaderFault fault);
+  void ClearLoaderFaults();
+  // The text sent after VersionRequest: the running program's.
+  std::string VersionText() const;
+  // Flash contents (empty without a loader).
+  std::vector<uint8_t> Flash() const;
+  // H8: the bank that runs; nullopt for the other families.
+  std::optional<TSimBank> RunningBank() const;
+  // AVR: the loader answers instead of the application.
+  bool LoaderRunning() const;
+  // Restarting or hung: hears and answers nothing.
+  bool Down() const;
+  // Pages written (their addresses) and blocks erased, in order; commands
+  // with a fault or an error result are not among them.
+  std::vector<uint32_t> PagesWritten() const;
+  std::vector<int> BlocksErased() const;
+  // Every loader command received (0x12..0x16, 0x19), whole, in order, also
+  // those the running program ignored.
+  std::vector<std::vector<uint8_t>> LoaderCommands() const;
+  // The bytes after 0x12 in the last unlock command (empty before one).
+  std::vector<uint8_t> LastUnlockCode() const;
+
  private:
   struct TOutPacket {
     std::vector<uint8_t> payload;
@@ -188,12 +249,11 @@ class TSimReader {
   };
 
   // Frame receiver.
+  void ReceiveByte(uint8_t byte);
   void ResetReceiver();
   void FrameComplete();
   void HandlePacket(const uint8_t* p, size_t n);  // good CRC, CRC stripped
   void HandleToken(uint8_t addressByte);
-  // The one place that decides whether an address assignment is for us.
-  bool AcceptsIdentity(uint32_t identity) const;
   void HandleAddressAssignment(const uint8_t* p, size_t n);
   void HandleData(uint8_t control, const uint8_t* payload, size_t n);
   void AckUpTo(int ack);
@@ -204,6 +264,16 @@ class TSimReader {
   void Answer();
   void EmitPacket(const std::vector<uint8_t>& packet);  // appends CRC, frames
   void EmitToken();
+  // Time, programs, loader.
+  void Advance(int64_t nowUs);
+  bool IsDown() const { return nowUs_ < downUntilUs_; }
+  bool ApplicationRunning() const;
+  // Link state as at power-on, with `address`; the frame receiver is left alone.
+  void ResetLink(uint8_t address);
+  void PowerOn();
+  void QueueLoaderReplies();
+  // The running program's text when it has one.
+  void RefreshVersion();
 
   const TSimReaderConfig config_;
   mutable std::mutex mutex_;
@@ -228,6 +298,14 @@ class TSimReader {
   std::deque<TSimUnnumbered> unnumbered_;
   std::vector<uint8_t> injected_;
   std::vector<uint8_t> output_;
+
+  // Programs and time.
+  std::unique_ptr<TSimLoader> loader_;  // null: no loader (TSimReaderFamily::None)
+  std::string version_;
+  int64_t nowUs_ = 0;
+  int64_t downUntilUs_ = 0;             // down before this time
+  bool restartAfterAnswer_ = false;     // restart command in; goes once its ACK is out
+  bool restarting_ = false;             // down until the restart is over
 
   // Application state.
   std::vector<std::vector<uint8_t>> received_;

@@ -27,12 +27,14 @@ class TRecordingSerialPort : public TSerialPort {
 };
 
 struct TScenario {
-  explicit TScenario(const std::vector<std::string>& args, const std::string& description = "Reader") {
-    reader = &bus.AddDevice(description, "A1B2");
+  explicit TScenario(const std::vector<std::string>& args, const std::string& description = "Reader",
+                     sim::TSimReaderConfig config = {}) {
+    reader = &bus.AddDevice(description, "A1B2", config);
     platform.d2xx = &bus;
     platform.clock = &clock;
     platform.typist = &typist;
     platform.manualLink = true;
+    platform.simulatedReader = true;
     platform.makeLineClient = [] { return std::make_unique<TRefusedLineClient>(); };
     platform.defaultDbFileName = "unused.db";
     platform.defaultLogDir = "/nonexistent/";
@@ -165,6 +167,66 @@ TEST(ReaderScenario, PoslatEnterTickDecidesTheEnter) {
   TScenario attendance({"-net", "-db", (std::filesystem::temp_directory_path() / "snimac-scenario.db").string()},
                        "evid reader");
   EXPECT_FALSE(attendance.ui.menuVisible[TMenuItem::PoslatEnter1]);
+}
+
+sim::TSimReaderConfig WithVersion(const std::string& version) {
+  sim::TSimReaderConfig config;
+  config.version = version;
+  return config;
+}
+
+const char* const kQuestion =
+    "Upgrade|Verze firmware ve snímači (MXT_A FW v3.9 Jan  1 2010) není aktualní.\nNahrání nové verze trvá asi 3 "
+    "minuty. Pokud jste již aktualizaci spouštěli,\nkontaktujte prosim HelpDesk (100 20 3000) a aktualizaci "
+    "odmítněte.\nAktualizovat snímač?";
+
+TEST(ReaderScenario, AnOldReaderIsOfferedTheUpgradeOncePerRun) {
+  TScenario s({}, "Reader", WithVersion("MXT_A FW v3.9 Jan  1 2010"));
+  s.ui.answers = {TMessageResult::Cancel};
+  ASSERT_TRUE(s.RunUntil([&] { return !s.ui.boxes.empty(); }));
+  EXPECT_EQ(s.ui.boxes, (std::vector<std::string>{kQuestion}));
+  EXPECT_EQ(s.ui.labels[TLabel::HwVersionLbl], "HW:MXT_A FW v3.9 Jan  1 2010");
+  EXPECT_EQ(s.ui.modalRuns, 0);  // cancelled: no upgrade window
+  // The reader comes back: the label is updated, nothing is asked again.
+  s.bus.SetSilent("A1B2", true);
+  ASSERT_TRUE(s.RunUntil([&] { return s.ui.labels[TLabel::StatusLbl] == "Nekomunikuje"; }));
+  s.bus.SetSilent("A1B2", false);
+  const size_t labels = s.ui.labelHistory.size();
+  ASSERT_TRUE(s.RunUntil([&] { return s.ui.labelHistory.size() > labels + 1; }));
+  s.RunFor(3000);
+  EXPECT_EQ(s.ui.boxes.size(), 1u);
+}
+
+TEST(ReaderScenario, TheVersionTestIsACaseSensitiveSubstring) {
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"MXT_A FW v4.0 Sep  1 2011", false}, {"MXT_A FW v4.01", false}, {"MXT_A FW V4.0 Sep  1 2011", true},
+      {"MXT_A FW v5.0 Jan  1 2030", true}};
+  for (const auto& [version, asked] : cases) {
+    TScenario s({}, "Reader", WithVersion(version));
+    ASSERT_TRUE(s.RunUntil([&] { return !s.ui.labels[TLabel::HwVersionLbl].empty(); })) << version;
+    s.RunFor(2000);
+    EXPECT_EQ(s.ui.boxes.size(), asked ? 1u : 0u) << version;
+  }
+}
+
+TEST(ReaderScenario, TestImagesAreNeverOfferedToARealReader) {
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("snimac-offer-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  {
+    sim::TSimReaderConfig config = WithVersion("MXT_A FW v3.9 Jan  1 2010");
+    TScenario s({"-log", "-logdir", dir.string()}, "Reader", config);
+    s.platform.simulatedReader = false;
+    s.frm.reset();
+    s.frm = std::make_unique<TMainFrm>(s.ui, s.platform);
+    s.frm->StartUp({"-log", "-logdir", dir.string()});
+    ASSERT_TRUE(s.RunUntil([&] { return !s.ui.labels[TLabel::HwVersionLbl].empty(); }));
+    s.RunFor(2000);
+    EXPECT_TRUE(s.ui.boxes.empty());
+  }
+  std::ifstream log(dir / "grab-A1B2.log");
+  const std::string content((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+  EXPECT_NE(content.find("Upgrade Upgrade not offered: this build carries test images"), std::string::npos) << content;
+  std::filesystem::remove_all(dir);
 }
 
 TEST(ReaderScenario, AttendanceReadsGoToTheFileEveryFiveSecondsAndFailuresShow) {

@@ -1,42 +1,23 @@
 // The simulated reader (sim/sim_reader.*) against hand-written wire bytes.
-// The helpers here frame and parse packets on their own (CRC from link/crc.h
+// Packets are framed and parsed by sim/sim_wire_frames.* (CRC from link/crc.h
 // only), so that these tests do not lean on the master's packet code.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "link/crc.h"
 #include "sim/sim_reader.h"
+#include "sim/sim_wire_frames.h"
 
 namespace snimac::sim {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Frame(Bytes packet) {
-  const uint16_t crc = static_cast<uint16_t>(~Crc16Block(0xFFFF, packet.data(), packet.size()));
-  packet.push_back(static_cast<uint8_t>(crc & 0xFF));
-  packet.push_back(static_cast<uint8_t>(crc >> 8));
-  Bytes out{0xC0};
-  for (uint8_t b : packet) {
-    if (b == 0xC0 || b == 0xC1 || b == 0x7D) {
-      out.push_back(0x7D);
-      out.push_back(static_cast<uint8_t>(b ^ 0x20));
-    } else {
-      out.push_back(b);
-    }
-  }
-  out.push_back(0xC1);
-  return out;
-}
-
-Bytes Token(uint8_t address) {
-  const uint8_t t = static_cast<uint8_t>(address | 0x80);
-  if (t == 0xC0 || t == 0xC1) return {0xC0, 0x7D, static_cast<uint8_t>(t ^ 0x20)};
-  return {0xC0, t};
-}
+Bytes Frame(Bytes packet) { return FramePacket(std::move(packet)); }
+Bytes Token(uint8_t address) { return FrameToken(address); }
 
 Bytes Cat(std::initializer_list<Bytes> parts) {
   Bytes out;
@@ -46,45 +27,9 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
 
 // Decoded packets of an answer (CRC checked and stripped; tokens as 1 byte).
 std::vector<Bytes> Parse(const Bytes& wire) {
-  std::vector<Bytes> packets;
-  size_t i = 0;
-  while (i < wire.size()) {
-    EXPECT_EQ(wire[i], 0xC0) << "at " << i;
-    ++i;
-    Bytes p;
-    bool esc = false;
-    for (; i < wire.size(); ++i) {
-      uint8_t b = wire[i];
-      if (b == 0xC1) {
-        ++i;
-        break;
-      }
-      if (b == 0x7D) {
-        esc = true;
-        continue;
-      }
-      if (esc) b ^= 0x20, esc = false;
-      p.push_back(b);
-      if (p.size() == 1 && (b & 0x80)) {
-        ++i;
-        break;
-      }
-    }
-    if (p.empty()) {
-      ADD_FAILURE() << "empty frame";
-      break;
-    }
-    if (!(p[0] & 0x80)) {
-      if (p.size() < 4) {
-        ADD_FAILURE() << "short frame";
-        break;
-      }
-      EXPECT_EQ(Crc16Block(0xFFFF, p.data(), p.size()), kCrcGoodResidue);
-      p.erase(p.end() - 2, p.end());
-    }
-    packets.push_back(p);
-  }
-  return packets;
+  TWireFrames frames = SplitFrames(wire);
+  EXPECT_EQ(frames.error, "");
+  return frames.packets;
 }
 
 const Bytes kAssignAnyTo1 = {0xC0, 0x7F, 0x83, 0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0xD2, 0x88, 0xC1};

@@ -1,7 +1,9 @@
 #include "platform/headless/headless_ui.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <string>
 
 namespace snimac {
 
@@ -20,8 +22,16 @@ void THeadlessUi::Quit() {
 }
 
 void THeadlessUi::RunUntilQuit() {
+  RunLoop([] { return false; });
+}
+
+void THeadlessUi::RunModal(const std::function<bool()>& closed) { RunLoop(closed); }
+
+void THeadlessUi::RunLoop(const std::function<bool()>& stop) {
   for (;;) {
+    if (stop()) return;
     timers_.RunDue();
+    if (stop()) return;
     std::function<void()> task;
     {
       std::unique_lock<std::mutex> guard(lock_);
@@ -49,12 +59,37 @@ void THeadlessUi::SetLabel(TLabel, const std::string& text) { PrintLine(out_, te
 
 TMessageResult THeadlessUi::MessageBox(const std::string& text, const std::string& caption, TMessageButtons buttons) {
   PrintLine(err_, caption + ": " + text);
-  switch (buttons) {
-    case TMessageButtons::Ok: return TMessageResult::Ok;
-    case TMessageButtons::OkCancel: return TMessageResult::Cancel;
-    case TMessageButtons::YesNo: return TMessageResult::No;
+  if (buttons == TMessageButtons::Ok) return TMessageResult::Ok;
+  const bool yesNo = buttons == TMessageButtons::YesNo;
+  std::fprintf(err_, "%s ", yesNo ? "[ano/ne]" : "[ok/zrušit]");
+  std::fflush(err_);
+  const std::optional<std::string> answer = readAnswer_ ? readAnswer_() : std::nullopt;
+  const bool consent = answer && IsConsentAnswer(*answer);
+  PrintLine(err_, consent ? (yesNo ? "ano" : "ok") : (yesNo ? "ne" : "zrušit"));
+  if (yesNo) return consent ? TMessageResult::Yes : TMessageResult::No;
+  return consent ? TMessageResult::Ok : TMessageResult::Cancel;
+}
+
+void THeadlessUi::ShowUpgradeWindow(bool shown) {
+  if (shown) PrintLine(out_, "Upgrade: Probíhá aktualizace snímače.");
+  progressShown_ = -1;
+}
+
+// The progress as a percentage, one line each time it grows by ten.
+void THeadlessUi::SetUpgradeProgress(int position) {
+  const int percent = progressMaximum_ > 0 ? position * 100 / progressMaximum_ : 0;
+  if (progressShown_ >= 0 && percent < progressShown_ + 10) return;
+  progressShown_ = percent - percent % 10;
+  PrintLine(out_, "Upgrade: " + std::to_string(percent) + " %");
+}
+
+bool IsConsentAnswer(const std::string& answer) {
+  std::string word;
+  for (char c : answer) {
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
+    word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
-  return TMessageResult::Cancel;
+  return word == "y" || word == "yes" || word == "a" || word == "ano" || word == "ok";
 }
 
 void THeadlessUi::ShowException(const std::string& message) { PrintLine(err_, title_ + ": " + message); }

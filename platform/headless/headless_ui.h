@@ -1,7 +1,8 @@
 // The console front end: no windows. Label texts become lines on stdout (the
-// identity line, every status), message boxes are printed on stderr and
-// answered safely, and the UI thread is the process's main thread running
-// posted work and timers until Quit.
+// identity line, every status, the upgrade's progress); message boxes are
+// printed on stderr, and a question is answered from the terminal when there
+// is one (anything but a clear yes, and no terminal at all, mean no). The UI
+// thread is the process's main thread running posted work and timers.
 #pragma once
 
 #include <condition_variable>
@@ -9,15 +10,21 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 #include "app/timer_set.h"
-#include "app/ui_port.h"
+#include "link/ui_port.h"
 
 namespace snimac {
 
 class THeadlessUi : public TUiPort {
  public:
-  THeadlessUi(std::FILE* out, std::FILE* err, TClock& clock) : out_(out), err_(err), timers_(clock), clock_(clock) {}
+  // Reads one answer line from the user; nothing when there is no terminal
+  // or the input has ended.
+  using TAnswerReader = std::function<std::optional<std::string>()>;
+
+  THeadlessUi(std::FILE* out, std::FILE* err, TClock& clock, TAnswerReader readAnswer = {})
+      : out_(out), err_(err), readAnswer_(std::move(readAnswer)), timers_(clock), clock_(clock) {}
 
   void Post(std::function<void()> task) override;
   void SetApplicationTitle(const std::string& title) override { title_ = title; }
@@ -28,6 +35,10 @@ class THeadlessUi : public TUiPort {
   void ShowException(const std::string& message) override;
   void StartTimer(TTimerId id, int intervalMs, TTimerTick tick) override { timers_.Start(id, intervalMs, std::move(tick)); }
   void StopTimer(TTimerId id) override { timers_.Stop(id); }
+  void ShowUpgradeWindow(bool shown) override;
+  void SetUpgradeProgressRange(int maximum) override { progressMaximum_ = maximum; }
+  void SetUpgradeProgress(int position) override;
+  void RunModal(const std::function<bool()>& closed) override;
 
   // Runs posted work on the calling thread until Quit is called.
   void RunUntilQuit();
@@ -36,10 +47,15 @@ class THeadlessUi : public TUiPort {
 
  private:
   void PrintLine(std::FILE* to, const std::string& line);
+  // Runs posted work and timers until `stop` or Quit.
+  void RunLoop(const std::function<bool()>& stop);
 
   std::FILE* out_;
   std::FILE* err_;
+  TAnswerReader readAnswer_;
   std::string title_;
+  int progressMaximum_ = 100;
+  int progressShown_ = -1;  // last percentage printed
   std::mutex lock_;
   std::condition_variable wake_;
   std::deque<std::function<void()>> tasks_;
@@ -47,5 +63,8 @@ class THeadlessUi : public TUiPort {
   TTimerSet timers_;  // UI thread only
   TClock& clock_;
 };
+
+// A clear yes: "y", "yes", "a", "ano" or "ok" in any case, blanks around ignored.
+bool IsConsentAnswer(const std::string& answer);
 
 }  // namespace snimac

@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include "app/main_frm.h"
 #include "app/process_entry.h"
@@ -52,6 +54,15 @@ struct TTyping {
   }
 };
 
+// Questions are answered at the terminal; without one (a pipe, a service)
+// every question is answered no.
+std::optional<std::string> ReadAnswerFromTerminal() {
+  if (!isatty(STDIN_FILENO)) return std::nullopt;
+  char line[256];
+  if (!std::fgets(line, sizeof line, stdin)) return std::nullopt;
+  return std::string(line);
+}
+
 void PrintLine(const std::string& line) {
   std::printf("%s\n", line.c_str());
   std::fflush(stdout);
@@ -91,7 +102,7 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   TRealClock clock;
-  THeadlessUi ui(stdout, stderr, clock);
+  THeadlessUi ui(stdout, stderr, clock, ReadAnswerFromTerminal);
   std::thread signalWatch([&ui, stopSignals] {
     int signal = 0;
     sigwait(&stopSignals, &signal);
@@ -130,6 +141,7 @@ int main(int argc, char** argv) {
   platform.makeLineClient = [] { return std::make_unique<TTcpLineClient>(); };
   platform.serverSetting = ServerSettingFromEnvironment();
   platform.dateTimeSeparators = LocaleDateTimeSeparators();
+  platform.simulatedReader = ftdi.kind == "sim";
 
   const std::vector<std::string> args(argv + 1, argv + argc);
   const TRunResult result = RunApplication(ui, platform, args, [&ui](TMainFrm& mainFrm) {

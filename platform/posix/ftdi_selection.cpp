@@ -6,6 +6,7 @@
 #include "platform/posix/d2xx_library.h"
 #include "platform/posix/tty_d2xx.h"
 #include "platform/posix/tty_discovery.h"
+#include "sim/sim_reader_settings.h"
 
 namespace snimac {
 
@@ -13,8 +14,8 @@ namespace {
 
 constexpr int kDefaultDemoCardIntervalMs = 5000;
 
-std::string Env(const char* name) {
-  const char* value = std::getenv(name);
+std::string Env(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
   return value ? value : "";
 }
 
@@ -39,8 +40,10 @@ TFtdiAccess SelectFtdiAccess(TClock& clock) {
     access.d2xx = std::make_unique<TD2xxLibrary>();
   } else if (kind == "sim") {
     auto bus = std::make_unique<sim::TSimD2xx>(clock);
-    sim::TSimReader& grab = bus->AddDevice("Snimac simulated reader", kSimGrabSerial);
-    sim::TSimReader& attendance = bus->AddDevice("Snimac simulated evid reader", kSimAttendanceSerial);
+    // Both readers take the SNIMAC_SIM_* settings (family, version, faults).
+    const sim::TSimReaderConfig config = sim::SimReaderConfigFromSettings(Env);
+    sim::TSimReader& grab = bus->AddDevice("Snimac simulated reader", kSimGrabSerial, config);
+    sim::TSimReader& attendance = bus->AddDevice("Snimac simulated evid reader", kSimAttendanceSerial, config);
     access.simBus = bus.get();
     access.d2xx = std::move(bus);
     const std::string interval = Env("SNIMAC_SIM_CARD_INTERVAL_MS");

@@ -1,6 +1,7 @@
 #include "tests/support/child_process.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -14,7 +15,8 @@ extern char** environ;
 
 namespace snimac::test {
 
-TChildProcess::TChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env) {
+TChildProcess::TChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+                             TInput input) {
   int outPipe[2], errPipe[2];
   if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
   posix_spawn_file_actions_t actions;
@@ -23,7 +25,13 @@ TChildProcess::TChildProcess(const std::vector<std::string>& argv, const std::ma
   posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
   posix_spawn_file_actions_addclose(&actions, outPipe[0]);
   posix_spawn_file_actions_addclose(&actions, errPipe[0]);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  std::string terminalPath = "/dev/null";
+  if (input == TInput::Terminal) {
+    terminal_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (terminal_ < 0 || grantpt(terminal_) != 0 || unlockpt(terminal_) != 0) throw std::runtime_error("no pty");
+    terminalPath = ptsname(terminal_);
+  }
+  posix_spawn_file_actions_addopen(&actions, 0, terminalPath.c_str(), O_RDWR | O_NOCTTY, 0);
 
   std::map<std::string, std::string> merged;
   for (char** e = environ; *e; ++e) {
@@ -74,6 +82,11 @@ TChildProcess::~TChildProcess() {
   }
   close(out_);
   close(err_);
+  if (terminal_ >= 0) close(terminal_);
+}
+
+void TChildProcess::Type(const std::string& text) {
+  if (terminal_ >= 0 && write(terminal_, text.data(), text.size()) < 0) throw std::runtime_error("cannot type");
 }
 
 std::optional<std::string> TChildProcess::ReadFrom(int fd, std::string& buffer, std::chrono::milliseconds limit) {

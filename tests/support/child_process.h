@@ -12,8 +12,12 @@ namespace snimac::test {
 
 class TChildProcess {
  public:
-  // Starts `argv[0]` with the current environment plus `env` (an empty value unsets).
-  TChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {});
+  // Starts `argv[0]` with the current environment plus `env` (an empty value
+  // unsets). Its stdin is /dev/null, or a terminal (a pty) the test can type
+  // into with Type.
+  enum class TInput { Null, Terminal };
+  TChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {},
+                TInput input = TInput::Null);
   ~TChildProcess();  // kills the child if it still runs
   TChildProcess(const TChildProcess&) = delete;
   TChildProcess& operator=(const TChildProcess&) = delete;
@@ -24,6 +28,8 @@ class TChildProcess {
   // Reads stdout lines until one equals `line`; false when it did not come in time.
   bool WaitForLine(const std::string& line, std::chrono::milliseconds limit);
   void Signal(int signal);
+  // Types `text` at the child's terminal (TInput::Terminal only).
+  void Type(const std::string& text);
   // Waits for the exit; the exit status, or -1 on a signal death or time-out.
   int Wait(std::chrono::milliseconds limit);
 
@@ -34,6 +40,7 @@ class TChildProcess {
   int pid_ = -1;
   int out_ = -1;
   int err_ = -1;
+  int terminal_ = -1;  // the pty's master side
   std::string outBuffer_;
   std::string errBuffer_;
   int status_ = -2;

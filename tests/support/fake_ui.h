@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/timer_set.h"
-#include "app/ui_port.h"
+#include "link/ui_port.h"
 #include "sim/virtual_clock.h"
 
 namespace snimac::test {
@@ -64,6 +64,20 @@ class TFakeUi : public TUiPort {
   void StopTimer(TTimerId id) override { timers.Stop(id); }
   // Posted work first, then the timers due on the clock.
   int Pump() { return RunPosted() + timers.RunDue(); }
+  void ShowUpgradeWindow(bool shown) override { upgradeWindowShown = shown; }
+  void SetUpgradeProgressRange(int maximum) override { progressMaximum = maximum; }
+  void SetUpgradeProgress(int position) override { progress.push_back(position); }
+  // Runs `modalStep` (by default the posted work and timers) until closed.
+  void RunModal(const std::function<bool()>& closed) override {
+    ++modalRuns;
+    for (long step = 0; !closed() && step < maxModalSteps; ++step) {
+      if (modalStep) {
+        modalStep();
+      } else {
+        Pump();
+      }
+    }
+  }
 
   std::mutex lock;
   std::deque<std::function<void()>> tasks;
@@ -75,6 +89,12 @@ class TFakeUi : public TUiPort {
   std::vector<std::string> boxes;
   std::deque<TMessageResult> answers;
   std::map<TTimerId, int> timerStarts;
+  bool upgradeWindowShown = false;
+  int progressMaximum = 100;
+  std::vector<int> progress;
+  int modalRuns = 0;
+  std::function<void()> modalStep;
+  long maxModalSteps = 10000000;
   sim::TVirtualClock ownClock;
   TTimerSet timers;
 };

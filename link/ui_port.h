@@ -35,6 +35,13 @@ class TUiPort : public TUiThread {
   // Starting a running timer changes nothing: it keeps its phase and tick.
   virtual void StartTimer(TTimerId id, int intervalMs, TTimerTick tick) = 0;
   virtual void StopTimer(TTimerId id) = 0;
+  // The upgrade window (caption "Upgrade", the progress bar and the line
+  // "Probíhá aktualizace snímače."): shown and hidden, and its progress.
+  virtual void ShowUpgradeWindow(bool shown) = 0;
+  virtual void SetUpgradeProgressRange(int maximum) = 0;
+  virtual void SetUpgradeProgress(int position) = 0;
+  // A modal loop: dispatches posted work and timers until `closed` is true.
+  virtual void RunModal(const std::function<bool()>& closed) = 0;
 };
 
 }  // namespace snimac
