@@ -52,6 +52,9 @@ std::vector<uint8_t> MakeTestAvrImage() {
 std::vector<uint8_t> MakeTestH8Image(uint16_t bankBase) {
   std::vector<uint8_t> image(kH8ImageSize);
   FillCode(image, kH8HeaderSize, image.size(), kH8Seed);
+  // The text stands as one of the firmware's strings: the one before it ends
+  // right there, so a reader looking for it finds exactly this text.
+  image[kTestH8VersionOffset - 1] = 0;
   PutText(image, kTestH8VersionOffset, kTestH8VersionText);
   const uint16_t header[7] = {0,  // CRC, below
                               0,

@@ -1,10 +1,16 @@
 #include "sim/sim_avr_loader.h"
 
+#include <vector>
+
 namespace snimac::sim {
 
 TSimAvrLoader::TSimAvrLoader(const TSimLoaderConfig& config, const std::string& version)
     : TSimLoader(config, TSimFlash(kFlashSize, {})) {
   flash_.PutText(kVersionOffset, version);
+  // The old program is shorter than the flash: what lies between its end and
+  // the last page (its info block) is erased, as a loader leaves it.
+  const std::vector<uint8_t> erased(kLastPage - kOldProgramEnd, 0xFF);
+  flash_.Program(kOldProgramEnd, erased.data(), erased.size());
 }
 
 TSimLoader::TIdentityMatch TSimAvrLoader::MatchIdentity(uint32_t identity, uint32_t own) const {

@@ -23,6 +23,8 @@ class TSimAvrLoader : public TSimLoader {
  public:
   static constexpr uint32_t kFlashSize = 0x7000;
   static constexpr uint32_t kVersionOffset = 0x54;
+  static constexpr uint32_t kOldProgramEnd = 0x3000;  // end of the program shipped in the reader
+  static constexpr uint32_t kLastPage = 0x6F80;       // the page with the info block
   static constexpr uint32_t kLoaderFlag = 0x80000000u;
 
   TSimAvrLoader(const TSimLoaderConfig& config, const std::string& version);

@@ -4,6 +4,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -107,6 +108,52 @@ TEST(HeadlessHost, PendingAttendanceReadsAreWrittenAtExit) {
   const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_NE(content.find(" " + card + "\r\n"), std::string::npos) << content;
   fs::remove_all(dir);
+}
+
+// An out-of-date simulated reader: the question comes on the terminal, "a"
+// (ano) starts the upgrade with its progress shown; "ne", or no terminal at
+// all, declines. (The whole procedure, to its end, is run on the virtual
+// clock in the upgrade scenarios; on the real-time wire it takes minutes.)
+TEST(HeadlessHost, UpgradeQuestionIsAnsweredAtTheTerminal) {
+  const std::map<std::string, std::string> oldAvrReader = {{"SNIMAC_FTDI", "sim"},
+                                                           {"SNIMAC_SIM_FAMILY", "avr"},
+                                                           {"SNIMAC_SIM_VERSION", "MXT_A FW v3.9 Jan  1 2010"},
+                                                           {"SNIMAC_SIM_CARD_INTERVAL_MS", "0"}};
+  auto waitForQuestion = [](TChildProcess& host) {
+    std::optional<std::string> line;
+    while ((line = host.ReadErrorLine(20s)) && line->rfind("Upgrade: Verze firmware ve snímači", 0) != 0) {
+    }
+    return line.has_value();
+  };
+  {
+    TChildProcess host({SNIMAC_HEADLESS_BIN}, oldAvrReader, TChildProcess::TInput::Terminal);
+    ASSERT_TRUE(waitForQuestion(host));
+    host.Type("A\n");
+    EXPECT_TRUE(host.WaitForLine("Upgrade: Probíhá aktualizace snímače.", 20s));
+    EXPECT_TRUE(host.WaitForLine("Upgrade: 0 %", 20s));
+    EXPECT_TRUE(host.WaitForLine("Upgrade: 10 %", 60s));
+    host.Signal(SIGTERM);  // ends the run in the middle of the upgrade
+    EXPECT_EQ(host.Wait(10s), 0);
+  }
+  {
+    TChildProcess host({SNIMAC_HEADLESS_BIN}, oldAvrReader, TChildProcess::TInput::Terminal);
+    ASSERT_TRUE(waitForQuestion(host));
+    host.Type("ne\n");
+    host.WaitForLine("no such line", 3s);
+    host.Signal(SIGTERM);
+    EXPECT_EQ(host.Wait(10s), 0);
+    EXPECT_EQ(std::count(host.seen.begin(), host.seen.end(), "Upgrade: Probíhá aktualizace snímače."), 0);
+  }
+  {
+    TChildProcess host({SNIMAC_HEADLESS_BIN}, oldAvrReader);  // stdin is not a terminal
+    ASSERT_TRUE(waitForQuestion(host));
+    std::optional<std::string> answer;
+    while ((answer = host.ReadErrorLine(10s)) && answer->find("zrušit") == std::string::npos) {
+    }
+    EXPECT_EQ(answer, "[ok/zrušit] zrušit");
+    host.Signal(SIGTERM);
+    EXPECT_EQ(host.Wait(10s), 0);
+  }
 }
 
 TEST(HeadlessHost, StartUpFailuresGoToStderrWithExitStatus1) {

@@ -181,6 +181,23 @@ TEST(UpgradeProcedure, EraseRetriesAndTimeouts) {
   EXPECT_NE(p.LastBox().find("Erase timeout s=12 a=5"), std::string::npos);
 }
 
+TEST(UpgradeProcedure, EraseErrorsSpendTheBudget) {
+  TProcedure p;
+  p.DetectH8();
+  for (const char* result : {"01", "02", "D1", "F2"}) {
+    p.Next();
+    EXPECT_EQ(p.Next(), "15 58 2A 05");
+    p.Reply(std::string("87 00 05 ") + result);
+    EXPECT_EQ(p.State(), TUpgradeFrm::UnlockErase) << result;
+  }
+  p.Next();
+  p.Next();
+  p.Reply("87 00 05 E1");
+  EXPECT_EQ(p.State(), TUpgradeFrm::Finished);
+  EXPECT_EQ(p.LastBox(), std::string("Upgrade|") + kH8FailHead + "Erase error a=0005 r=e1" +
+                             "\nSnímač můžete dále používat, při spuštění obslužného programu zamítněte aktualizaci.");
+}
+
 TEST(UpgradeProcedure, TheFifthErrorIsFatalWhereverTheFourBeforeFell) {
   TProcedure p;
   p.DetectH8("80 00");
