@@ -6,12 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace snimac {
+#include "cards/typist.h"  // the modifier bits
 
-// Bits of TOptions::PrefixModifiers: keys held while the prefix key is typed.
-constexpr uint32_t kModifierAlt = 1;
-constexpr uint32_t kModifierShift = 2;
-constexpr uint32_t kModifierCtrl = 4;
+namespace snimac {
 
 struct TOptions {
   int32_t Mode = 2;                      // 1 attendance ("net"), 2 grab ("keyb")
@@ -22,7 +19,7 @@ struct TOptions {
   std::string LogDir;                    // empty: the start-up applies the default
   bool PmdpMode = false;
   int32_t PrefixKey = 0;                 // virtual-key code, 0 = no prefix
-  uint32_t PrefixModifiers = 0;          // kModifierAlt | kModifierShift | kModifierCtrl
+  uint32_t PrefixModifiers = 0;          // kModifierAlt | kModifierShift | kModifierCtrl (cards/typist.h)
   bool OfferUpgrade = true;
 };
 

@@ -12,9 +12,9 @@ struct TModifierKey {
 
 // Held around the prefix key: pressed in this order, released in reverse.
 constexpr TModifierKey kModifierKeys[] = {
-    {kPrefixShift, kVkShift},
-    {kPrefixCtrl, kVkControl},
-    {kPrefixAlt, kVkMenu},
+    {kModifierShift, kVkShift},
+    {kModifierCtrl, kVkControl},
+    {kModifierAlt, kVkMenu},
 };
 
 constexpr int kVkScanAltGr = kVkScanCtrl | kVkScanAlt;

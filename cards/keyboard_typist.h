@@ -18,11 +18,6 @@ namespace snimac {
 constexpr int64_t kPrefixPauseMs = 200;
 constexpr int64_t kTextPauseMs = 100;
 
-// PrefixModifiers bits.
-constexpr uint32_t kPrefixAlt = 1;
-constexpr uint32_t kPrefixShift = 2;
-constexpr uint32_t kPrefixCtrl = 4;
-
 class TKeyboardTypist : public TTypist {
  public:
   // Both must outlive the typist.

@@ -8,6 +8,11 @@
 
 namespace snimac {
 
+// Keys held around the prefix key (bits of PrefixModifiers).
+constexpr uint32_t kModifierAlt = 1;
+constexpr uint32_t kModifierShift = 2;
+constexpr uint32_t kModifierCtrl = 4;
+
 struct TTypingOptions {
   int32_t PrefixKey = 0;         // virtual key typed before the text; 0 = none
   uint32_t PrefixModifiers = 0;  // 1 Alt, 2 Shift, 4 Ctrl held around the prefix key

@@ -37,7 +37,7 @@ class KeyboardTypist : public ::testing::Test {
 TEST_F(KeyboardTypist, PrefixTextPausesAndEnter) {
   // Ctrl+F5, then "1a" on a layout where '1' needs Shift.
   keyboard.foregroundLayout = test::kCzechLayout;
-  typist.TypeText("1a", {.PrefixKey = kVkF5, .PrefixModifiers = kPrefixCtrl, .PressEnter = true});
+  typist.TypeText("1a", {.PrefixKey = kVkF5, .PrefixModifiers = kModifierCtrl, .PressEnter = true});
   const std::vector<TKeyEvent> expected = {
       Down(kVkControl, kScanCtrl, 0), Down(kVkF5, kScanF5, 0),          Up(kVkF5, kScanF5, 0),
       Up(kVkControl, kScanCtrl, 0),   Down(kVkShift, kScanShift, 200),  Down('1', '1', 200),
@@ -55,11 +55,11 @@ TEST_F(KeyboardTypist, PrefixModifiersGoDownShiftCtrlAltAndUpInReverse) {
   };
   const std::vector<TCase> cases = {
       {0, {}},
-      {kPrefixAlt, {kVkMenu}},
-      {kPrefixShift, {kVkShift}},
-      {kPrefixCtrl, {kVkControl}},
-      {kPrefixCtrl | kPrefixAlt, {kVkControl, kVkMenu}},
-      {kPrefixAlt | kPrefixShift | kPrefixCtrl, {kVkShift, kVkControl, kVkMenu}},
+      {kModifierAlt, {kVkMenu}},
+      {kModifierShift, {kVkShift}},
+      {kModifierCtrl, {kVkControl}},
+      {kModifierCtrl | kModifierAlt, {kVkControl, kVkMenu}},
+      {kModifierAlt | kModifierShift | kModifierCtrl, {kVkShift, kVkControl, kVkMenu}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.modifiers);
@@ -91,7 +91,7 @@ TEST_F(KeyboardTypist, EmptyTextWithPrefixStillPausesAndPressesEnter) {
 }
 
 TEST_F(KeyboardTypist, WithoutPrefixTheTextComesFirst) {
-  typist.TypeText("Z", {.PrefixKey = 0, .PrefixModifiers = kPrefixCtrl, .PressEnter = true});
+  typist.TypeText("Z", {.PrefixKey = 0, .PrefixModifiers = kModifierCtrl, .PressEnter = true});
   ASSERT_FALSE(keyboard.events.empty());
   EXPECT_EQ(keyboard.events.front(), Down(kVkShift, kScanShift, 0));
   EXPECT_EQ(keyboard.events.back(), Up(kVkReturn, kScanEnter, 100));

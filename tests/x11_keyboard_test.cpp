@@ -239,7 +239,7 @@ TEST_F(X11Keyboard, PrefixHotKeyArrivesWithItsModifiers) {
   TTestWindow window(xvfb->display());
   TX11Keyboard keyboard(xvfb->display());
   TKeyboardTypist typist(keyboard, clock);
-  typist.TypeText("1a", {.PrefixKey = kVkF1 + 4, .PrefixModifiers = kPrefixCtrl | kPrefixShift, .PressEnter = true});
+  typist.TypeText("1a", {.PrefixKey = kVkF1 + 4, .PrefixModifiers = kModifierCtrl | kModifierShift, .PressEnter = true});
   const TTestWindow::TArrival arrival = window.ReadUntilEnter();
   ASSERT_TRUE(arrival.enter);
   ASSERT_EQ(arrival.presses.size(), 3u);
