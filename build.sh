@@ -24,12 +24,17 @@ install_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-# build DIR [cmake options...]
+# build DIR [cmake options...] [--target NAME]
 build() {
   local dir=$1
   shift
+  local target=()
+  if [ "${1:-}" = "--target" ]; then
+    target=(--target "$2")
+    shift 2
+  fi
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug "$@" >/dev/null
-  cmake --build "$dir" -j "$JOBS"
+  cmake --build "$dir" -j "$JOBS" "${target[@]}"
 }
 
 run_tests() {
@@ -41,7 +46,7 @@ run_tests() {
 case "${1:-}" in
   demo)
     install_packages
-    build build
+    build build --target snimac-headless
     echo "== snimac-headless on the simulated reader (Ctrl+C ends it)"
     SNIMAC_FTDI=sim exec build/platform/headless/snimac-headless "${@:2}"
     ;;

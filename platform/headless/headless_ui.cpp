@@ -55,7 +55,13 @@ void THeadlessUi::PrintLine(std::FILE* to, const std::string& line) {
   std::fflush(to);
 }
 
-void THeadlessUi::SetLabel(TLabel, const std::string& text) { PrintLine(out_, text); }
+// A label set again to the text it shows is no news: printed once.
+void THeadlessUi::SetLabel(TLabel label, const std::string& text) {
+  std::string& shown = labels_[label];
+  if (shown == text && !text.empty()) return;
+  shown = text;
+  PrintLine(out_, text);
+}
 
 TMessageResult THeadlessUi::MessageBox(const std::string& text, const std::string& caption, TMessageButtons buttons) {
   PrintLine(err_, caption + ": " + text);

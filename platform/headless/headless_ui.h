@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 
@@ -56,6 +57,7 @@ class THeadlessUi : public TUiPort {
   std::string title_;
   int progressMaximum_ = 100;
   int progressShown_ = -1;  // last percentage printed
+  std::map<TLabel, std::string> labels_;
   std::mutex lock_;
   std::condition_variable wake_;
   std::deque<std::function<void()>> tasks_;
