@@ -1,26 +1,20 @@
 // The simulated FTDI bus: the D2XX port (link/d2xx.h) over a wire model on a
 // clock, with simulated readers (TSimReader) behind the converters.
 //
-// Wire model, per device:
-// - Each byte takes (1 start + data + parity + stop bits) / baud on the line,
-//   10/9600 s (about 1042 us) at 9600 8N1, in both directions; a direction
-//   sends one byte after the other.
-// - Write returns at once: its bytes queue on the line towards the reader and
-//   reach it one by one, each when its last bit is through.
-// - After a token addressed to it the reader needs `processingUs` before its
-//   answer starts on the line (never before the line towards the host is free).
-// - The reader learns the time from its bytes: each reaches it with its
-//   arrival time, so its flash times and restarts run on the bus's clock.
-// - A byte from the reader becomes readable `latencyUs` after it has been
-//   received by the converter (the converter's latency timer).
-// - Read(n) returns as soon as n bytes are readable, or when the read time-out
-//   (SetTimeouts) has passed, with what has arrived by then (maybe nothing).
-//   It waits by sleeping on the clock (SleepUntilUs) from one wire event to
-//   the next, without holding the bus lock: on a virtual clock it only moves
-//   time forward; on a real clock it really waits. A read time-out of 0 waits
-//   without limit, as in D2XX.
-// - The line settings must match the reader's (9600 baud, 8N1); bytes sent with
-//   other settings are lost in both directions.
+// Its parts, without locks of their own:
+// - the wire of each device (sim_wire.h): line settings, byte timing in both
+//   directions, the converter's latency and the reader's processing time;
+// - the fault model (sim_fault_model.h): lost, flipped and duplicated bytes;
+// - the call recorder (sim_call_recorder.h): call counts, the call record,
+//   forced failures and short writes.
+//
+// Write returns at once: its bytes queue on the line towards the reader.
+// Read(n) returns as soon as n bytes are readable, or when the read time-out
+// (SetTimeouts) has passed, with what has arrived by then (maybe nothing).
+// It waits by sleeping on the clock (SleepUntilUs) from one wire event to the
+// next, without holding the bus lock: on a virtual clock it only moves time
+// forward; on a real clock it really waits. A read time-out of 0 waits
+// without limit, as in D2XX.
 //
 // Status codes: FT_DEVICE_NOT_FOUND for an unknown or unplugged serial number
 // or an index beyond the list; FT_DEVICE_NOT_OPENED when the device is already
@@ -29,74 +23,26 @@
 // after a replug; open again); FT_INVALID_PARAMETER / FT_INVALID_BAUD_RATE for
 // bad arguments.
 //
-// Faults, seeded and deterministic for a given seed and sequence of calls: each
-// byte, in the chosen directions, may be lost, get one bit flipped, or be
-// duplicated (probabilities per byte, checked in that order). Unplug/Replug,
-// a silent reader, and forced status codes for chosen D2XX calls.
+// Faults, seeded and deterministic for a given seed and sequence of calls:
+// bytes on the wire (sim_fault_model.h), Unplug/Replug, a silent reader, and
+// forced status codes for chosen D2XX calls.
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "link/clock.h"
 #include "link/d2xx.h"
+#include "sim/sim_call_recorder.h"
+#include "sim/sim_fault_model.h"
 #include "sim/sim_reader.h"
+#include "sim/sim_wire.h"
 
 namespace snimac::sim {
-
-struct TSimBusConfig {
-  // Converter latency added to every byte received from the reader.
-  int64_t latencyUs = 16000;
-  // Reader's processing time from the end of a token to the start of its answer.
-  int64_t processingUs = 2000;
-  // The readers' line: 9600 baud, 8 data bits, 1 stop bit, no parity.
-  uint32_t readerBaud = 9600;
-};
-
-enum class TSimDirection { ToReader = 1, ToHost = 2, Both = 3 };
-
-// Per-byte fault probabilities (0..1).
-struct TSimFaults {
-  double lose = 0;       // the byte never arrives (its line time still passes)
-  double flip = 0;       // one random bit of the byte is inverted
-  double duplicate = 0;  // the byte arrives twice
-};
-
-struct TSimFaultCounts {
-  uint64_t lost = 0;
-  uint64_t flipped = 0;
-  uint64_t duplicated = 0;
-};
-
-// The D2XX calls, for recording and forced failures.
-enum class TD2xxCall {
-  ListDevices,
-  OpenEx,
-  SetBaudRate,
-  SetDataCharacteristics,
-  SetFlowControl,
-  SetTimeouts,
-  Write,
-  Read,
-  Close,
-};
-constexpr int kD2xxCallCount = 9;
-// "FT_ListDevices", "FT_OpenEx", ... "FT_Close".
-const char* D2xxCallName(TD2xxCall call);
-
-// One recorded call.
-struct TSimCallRecord {
-  TD2xxCall call;
-  FT_STATUS status;
-  int64_t timeUs;      // clock time when the call was made
-  std::string detail;  // arguments/results, e.g. "9600", "100,100", "C0 81", "1/1 C0"
-};
 
 class TSimD2xx : public TD2xx {
  public:
@@ -163,11 +109,8 @@ class TSimD2xx : public TD2xx {
   FT_STATUS Close(FT_HANDLE handle) override;
 
  private:
-  struct TTimedByte {
-    int64_t timeUs;
-    uint8_t byte;
-  };
   struct TDevice {
+    TDevice(const TSimBusConfig& config, TSimFaultModel& faults) : wire(config, faults) {}
     std::string description;
     std::string serial;
     TSimReader* reader = nullptr;
@@ -175,14 +118,7 @@ class TSimD2xx : public TD2xx {
     bool plugged = true;
     bool silent = false;
     uintptr_t openHandle = 0;      // 0 when not open
-    uint32_t baud = 9600;
-    uint8_t wordLength = 8, stopBits = 0, parity = 0;
-    int64_t toReaderFreeUs = 0;    // line towards the reader busy until
-    int64_t toHostFreeUs = 0;      // line towards the host busy until
-    std::deque<TTimedByte> toReader;  // arrival at the reader
-    std::deque<TTimedByte> toHost;    // readable by the host
-    uint64_t bytesToReader = 0;
-    uint64_t bytesToHost = 0;
+    TSimWire wire;
   };
   struct THandle {
     TDevice* device;
@@ -190,40 +126,23 @@ class TSimD2xx : public TD2xx {
     uint32_t readTimeoutMs = 0;
     uint32_t writeTimeoutMs = 0;
   };
-  struct TFailure {
-    FT_STATUS status = FT_OK;
-    int times = 0;
-  };
 
+  TDevice& NewDevice(const std::string& description, const std::string& serial);
   TDevice* FindDevice(const std::string& key, bool byDescription);
   std::vector<TDevice*> Listed();
   // Validates a handle for a call other than Close. FT_OK with *h set.
   FT_STATUS Lookup(FT_HANDLE handle, THandle** h);
-  bool Forced(TD2xxCall call, FT_STATUS* status);
-  FT_STATUS Finish(TD2xxCall call, FT_STATUS status, int64_t timeUs, std::string detail);
-  int64_t ByteTimeUs(const TDevice& d) const;
-  bool LineMatches(const TDevice& d) const;
-  // Puts a byte through the fault model; appends 0, 1 or 2 bytes to `out`.
-  void ApplyFaults(uint8_t byte, bool toReader, std::vector<uint8_t>& out);
   // Runs the wire of one device up to `nowUs`.
-  void Advance(TDevice& d, int64_t nowUs);
-  void Drop(TDevice& d);
+  void Run(TDevice& d, int64_t nowUs);
 
   TClock& clock_;
   const TSimBusConfig config_;
   std::mutex mutex_;
+  TSimFaultModel faults_;
+  TSimCallRecorder recorder_;
   std::vector<std::unique_ptr<TDevice>> devices_;
   std::map<uintptr_t, THandle> handles_;
   uintptr_t nextHandle_ = 0x5100;
-  std::mt19937 rng_{1};
-  TSimFaults toReaderFaults_, toHostFaults_;
-  TSimFaultCounts faultCounts_;
-  TFailure failures_[kD2xxCallCount];
-  uint32_t shortWriteCount_ = 0;
-  int shortWriteTimes_ = 0;
-  bool recording_ = false;
-  std::vector<TSimCallRecord> calls_;
-  uint64_t callCounts_[kD2xxCallCount] = {};
 };
 
 }  // namespace snimac::sim

@@ -1,5 +1,5 @@
 // The simulated card reader: the slave side of the reader link (the packet
-// format and link state seen from the other end) and the reader's application.
+// format and link state seen from the other end) and the reader's programs.
 //
 // Written from the wire description only, independent of the master's code
 // (link/packet.*, link/frame_reader.*, link/proto_slave.*), so that it can
@@ -9,34 +9,17 @@
 // timing. Every public operation takes the reader's own lock, so a test may
 // present cards from one thread while the link thread drives the bus.
 //
-// Link behaviour (the slave's mirror of the master's rules):
-// - Frames: 0xC0, stuffed packet, 0xC1 (tokens: no end byte). The receiver
-//   restarts on every 0xC0, drops frames longer than 36 bytes, shorter than 4
-//   bytes, with a dangling escape, or with a bad CRC (counted, never handled).
-// - Address: unassigned at power-on (unless configured). An address assignment
-//   (to 0x7F, control 0x83, sub-type 0x01, identity MSB first, new address) is
-//   accepted when the identity is the reader's or 0xFFFFFFFF. A reader without
-//   an address, or tokens for another address, get no answer at all.
-// - Answer to a token: [0x82 owed] [0x81 own reset request] [data: due resends,
-//   then new packets up to the window | ACK-only 0xC0|ack when an ACK is owed
-//   and no data goes out] [unnumbered packets] and its own token, at most
-//   `maxFramesPerAnswer` frames in all (the master handles 9 per turn).
-// - Sequence numbers: numbered data waits for a reset handshake after power-on
-//   and after every accepted address assignment (the master always resets the
-//   sequence after addressing, and discards slave data while its reset is
-//   pending). The master's 0x81 resets both numbers, is answered with 0x82 and
-//   completes the handshake; RequestReset sends 0x81 in every answer until the
-//   master's 0x82. While unsynchronised, master data is neither delivered nor
-//   acknowledged. Unacknowledged packets survive a reset and are sent again
-//   numbered from SEQ 0 (unless keepUnackedOnReset is false).
-// - Resend policy (go-back-N): any ACK from the master reflects every answer
-//   the master has read before it built that packet, so an ACK that leaves
-//   packets unacknowledged means those were lost: all of them are sent again,
-//   from the oldest, in the next answer. The master sends no ACK at all when it
-//   received nothing (its ACK-only packet is also never followed by a token),
-//   so packets still unacknowledged at the `resendAfterTokens`-th token after
-//   their transmission are sent again too. A healthy master acknowledges before
-//   the second token, so the default (2) causes no spurious resends.
+// The reader is made of parts without locks of their own:
+// - the framing (sim_reader_framing.h): frames out of the wire bytes,
+//   unstuffed, CRC checked, and the answer frames;
+// - the link slave (sim_link_slave.h): address, tokens and answers, sequence
+//   numbers, resends, the reset handshake;
+// - the card application (sim_reader_application.h): version text, signal,
+//   block reads, card events;
+// - the loader, if any (below).
+// The reader itself decides which program runs, takes or refuses address
+// assignments, routes the master's messages to the loader or the application,
+// and keeps the time.
 //
 // Programs and loaders (config.loader, sim_loader.h): besides the card
 // application the reader may carry the loader of an H8 reader (two flash
@@ -53,86 +36,27 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "sim/sim_link_slave.h"
 #include "sim/sim_loader_config.h"
+#include "sim/sim_reader_application.h"
+#include "sim/sim_reader_config.h"
+#include "sim/sim_reader_framing.h"
 
 namespace snimac::sim {
-
-struct TSimReaderConfig {
-  // Device identity matched by the address assignment (0xFFFFFFFF matches any).
-  uint32_t identity = 0x00012345;
-  // Version text sent in 8-character VersionFragment messages (0x85).
-  std::string version = "MXT_A FW v4.0 Sep  1 2011";
-  // Address at power-on; 0 = none until an address assignment arrives.
-  uint8_t address = 0;
-  // Most numbered packets unacknowledged at once.
-  int windowSize = 4;
-  // Unacknowledged packets are sent again at this token after their
-  // transmission when no ACK came in between (see the resend policy).
-  int resendAfterTokens = 2;
-  // Frames in one answer, the reader's own token included.
-  int maxFramesPerAnswer = 9;
-  // Whether unacknowledged packets survive a sequence reset (sent again from
-  // SEQ 0) or are dropped.
-  bool keepUnackedOnReset = true;
-  // Whether VersionRequest (0x0A) is answered.
-  bool answerVersionRequest = true;
-  // The reader family and its loader; the default has none.
-  TSimLoaderConfig loader;
-};
-
-struct TSimReaderStats {
-  uint64_t bytesReceived = 0;
-  uint64_t framesReceived = 0;     // complete frames with a good CRC (any address), tokens excluded
-  uint64_t badCrcFrames = 0;       // dropped: CRC check failed
-  uint64_t malformedFrames = 0;    // dropped: too short, too long, dangling escape, cut by 0xC0
-  uint64_t framesForOthers = 0;    // good frames for another address (or before an address)
-  uint64_t tokensReceived = 0;     // tokens for any address
-  uint64_t tokensAnswered = 0;     // tokens for this reader, answered
-  uint64_t addressAssignments = 0; // accepted
-  uint64_t addressRefused = 0;     // identity did not match
-  uint64_t resetRequestsReceived = 0;  // master's 0x81
-  uint64_t resetAcksReceived = 0;      // master's 0x82
-  uint64_t resetRequestsSent = 0;      // own 0x81
-  uint64_t resetAcksSent = 0;          // own 0x82
-  uint64_t dataDelivered = 0;      // master data in sequence, delivered to the application
-  uint64_t dataRepeated = 0;       // master data with SEQ one below the expected one
-  uint64_t dataUnexpected = 0;     // master data out of order
-  uint64_t dataIgnored = 0;        // master data while unsynchronised / own reset pending
-  uint64_t acksReceived = 0;       // ACK-only packets from the master
-  uint64_t invalidAcks = 0;        // ACK beyond the unacknowledged packets
-  uint64_t unknownControl = 0;     // control codes the reader does not handle
-  uint64_t unnumberedReceived = 0; // 0x83 packets at the reader's address
-  uint64_t dataSent = 0;           // new numbered packets
-  uint64_t dataResent = 0;         // numbered packets sent again
-  uint64_t ackOnlySent = 0;
-  uint64_t unnumberedSent = 0;
-  uint64_t goBackEvents = 0;       // times all unacknowledged packets were marked for resending
-  uint64_t bytesWhileDown = 0;     // bytes that arrived while the reader was down (restart, hang)
-  uint64_t restarts = 0;           // comebacks after the restart command (H8)
-  uint64_t programSwitches = 0;    // application <-> loader (AVR)
-};
-
-// One unnumbered packet received at the reader's address (not the address
-// assignment): its sub-type and the bytes after it.
-struct TSimUnnumbered {
-  uint8_t subType = 0;
-  std::vector<uint8_t> data;
-};
 
 class TSimLoader;
 
 class TSimReader {
  public:
   // Maximal packet (address to CRC) and data payload.
-  static constexpr size_t kMaxPacket = 36;
-  static constexpr size_t kMaxPayload = 32;
+  static constexpr size_t kMaxPacket = TSimFrameReceiver::kMaxPacket;
+  static constexpr size_t kMaxPayload = TSimLinkSlave::kMaxPayload;
 
   explicit TSimReader(TSimReaderConfig config = {});
   ~TSimReader();
@@ -243,32 +167,21 @@ class TSimReader {
   std::vector<uint8_t> LastUnlockCode() const;
 
  private:
-  struct TOutPacket {
-    std::vector<uint8_t> payload;
-    bool due = true;  // to be (re)sent in the next answer
-  };
-
-  // Frame receiver.
+  // One byte from the master at the reader's current time.
   void ReceiveByte(uint8_t byte);
-  void ResetReceiver();
-  void FrameComplete();
-  void HandlePacket(const uint8_t* p, size_t n);  // good CRC, CRC stripped
-  void HandleToken(uint8_t addressByte);
-  void HandleAddressAssignment(const uint8_t* p, size_t n);
-  void HandleData(uint8_t control, const uint8_t* payload, size_t n);
-  void AckUpTo(int ack);
-  void ResetSequence();
-  void MarkAllDue();
-  void Deliver(const std::vector<uint8_t>& message);
-  void QueueMessage(std::vector<uint8_t> payload);
-  void Answer();
-  void EmitPacket(const std::vector<uint8_t>& packet);  // appends CRC, frames
-  void EmitToken();
+  // Takes or refuses an address assignment for `identity`.
+  void AssignAddress(uint32_t identity, uint8_t address);
+  // A message from the master in sequence: to the loader or the application.
+  void Deliver(std::vector<uint8_t> message);
   // Time, programs, loader.
   void Advance(int64_t nowUs);
   bool IsDown() const { return nowUs_ < downUntilUs_; }
   bool ApplicationRunning() const;
-  // Link state as at power-on, with `address`; the frame receiver is left alone.
+  // The answer to a token is out: a restart command whose ACK went with it
+  // takes the reader down.
+  void AnswerSent();
+  // Link and application as at power-on, with `address`; the frame receiver
+  // is left alone.
   void ResetLink(uint8_t address);
   void PowerOn();
   void QueueLoaderReplies();
@@ -277,27 +190,11 @@ class TSimReader {
 
   const TSimReaderConfig config_;
   mutable std::mutex mutex_;
+  TSimReaderStats stats_;
 
-  // Receiver state.
-  bool inFrame_ = false;
-  bool escape_ = false;
-  bool overflow_ = false;
-  std::vector<uint8_t> frame_;
-
-  // Link state.
-  uint8_t address_ = 0;
-  bool synced_ = false;
-  bool resetRequested_ = false;   // own 0x81 until the master's 0x82
-  bool resetAckOwed_ = false;     // master's 0x81 to be answered with 0x82
-  bool ackOwed_ = false;
-  int sendSeq_ = 0;
-  int recvSeq_ = 0;
-  int tokensWaiting_ = 0;         // tokens since the last transmission / ACK
-  std::deque<TOutPacket> unacked_;
-  std::deque<std::vector<uint8_t>> queue_;
-  std::deque<TSimUnnumbered> unnumbered_;
-  std::vector<uint8_t> injected_;
-  std::vector<uint8_t> output_;
+  TSimFrameReceiver receiver_{stats_};
+  TSimLinkSlave link_{config_, stats_};
+  TSimReaderApplication application_{config_.answerVersionRequest};
 
   // Programs and time.
   std::unique_ptr<TSimLoader> loader_;  // null: no loader (TSimReaderFamily::None)
@@ -307,19 +204,8 @@ class TSimReader {
   bool restartAfterAnswer_ = false;     // restart command in; goes once its ACK is out
   bool restarting_ = false;             // down until the restart is over
 
-  // Application state.
+  // Every application message received from the master in sequence.
   std::vector<std::vector<uint8_t>> received_;
-  std::vector<TSimUnnumbered> receivedUnnumbered_;
-  std::vector<uint8_t> blocks_;   // 48 bytes or empty
-  uint8_t blockFailureCode_ = 0;
-  int blockFailureTimes_ = 0;
-  bool signalOn_ = false;
-  int feedbackCount_ = 0;
-  int versionRequests_ = 0;
-  int blockOpens_ = 0;
-  int blockReads_ = 0;
-
-  TSimReaderStats stats_;
 };
 
 }  // namespace snimac::sim

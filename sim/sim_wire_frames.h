@@ -1,7 +1,7 @@
 // Framing for tests and tools that play the master by hand: packets to wire
 // bytes and the reader's answers back to packets. Written apart from the
-// reader's own framing (sim_reader.cpp) and from the master's, so that tests
-// built on it check them rather than repeat them.
+// reader's own framing (sim_reader_framing.*) and from the master's, so that
+// tests built on it check them rather than repeat them.
 #pragma once
 
 #include <cstdint>
