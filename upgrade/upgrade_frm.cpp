@@ -13,8 +13,8 @@ namespace snimac {
 namespace {
 
 constexpr int kTimeoutMs = 10000;
-constexpr int kPage = 128;
-constexpr int kChunk = 8;
+constexpr int kPage = static_cast<int>(kLoaderPageSize);
+constexpr int kChunk = static_cast<int>(kPageDataMaxBytes);
 constexpr int kBudget = 5;
 constexpr int kEraseTimeoutBudget = 2;
 
