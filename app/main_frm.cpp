@@ -1,6 +1,7 @@
 #include "app/main_frm.h"
 
 #include <cstdint>
+#include <stdexcept>
 
 #include "app/paths.h"
 #include "app/startup_error.h"
@@ -21,10 +22,18 @@ std::string Lower(std::string s) {
 }
 }  // namespace
 
-TMainFrm::TMainFrm(TUiPort& ui, const TPlatformServices& platform)
-    : TDevFrm(ui), ui_(ui), platform_(platform), grid_(platform.dateTimeSeparators) {
-  ui_.SetMenuItemVisible(TMenuItem::PoslatEnter1, false);
-  ui_.SetMenuItemChecked(TMenuItem::PoslatEnter1, true);
+// The window loads: its tray menu is drawn and its icon added.
+TMainFrm::TMainFrm(TView& ui, const TPlatformServices& platform)
+    : TDevFrm(ui), TrayIcon1(ui.TrayFailurePolicy()), ui_(ui), platform_(platform), grid_(platform.dateTimeSeparators) {
+  for (const TTrayMenuItem& item : TrayPopup.Items()) ui_.ShowMenuItem(item);
+  if (ui_.AddTrayIcon()) {
+    TrayIcon1.Registered();
+    return;
+  }
+  const TTrayRegistration refused = TrayIcon1.RegistrationFailed();
+  CarryOut(refused.actions);
+  if (!refused.error.empty()) throw std::runtime_error(refused.error);  // the toolkit's error box
+  if (!refused.notice.empty()) ShowStatus(refused.notice);
 }
 
 TMainFrm::~TMainFrm() {
@@ -43,6 +52,7 @@ TMainFrm::~TMainFrm() {
   Attendance.reset();
   linkLog_.reset();
   SerialPort.reset();
+  CarryOut(TrayIcon1.Teardown());
 }
 
 bool TMainFrm::StartUp(const std::vector<std::string>& args) {
@@ -57,7 +67,7 @@ bool TMainFrm::StartUp(const std::vector<std::string>& args) {
   slave_->Open(-1, 1);
   ShowStatus(texts::kStatusInit);
 
-  if (Mode == 1) OpenDbFile();
+  if (Mode == TMode::Attendance) OpenDbFile();
   StartTimer(TTimerId::LogTimer);
   return true;
 }
@@ -69,7 +79,7 @@ void TMainFrm::ShowUnsavedReads() {
     text += "\n" + line;
     if (linkLog_) linkLog_->Put(std::make_unique<TTextMessage>(TLogLevel::Error, line, texts::kAttendanceLogSource));
   }
-  ui_.MessageBox(text, texts::kErrorCaption, TMessageButtons::Ok);
+  ui_.ShowMessageBox(text, texts::kErrorCaption, TMessageButtons::Ok);
 }
 
 void TMainFrm::ApplyOptions(const TOptions& o) {
@@ -101,7 +111,7 @@ std::string TMainFrm::ChooseDevice() {
     description[kFtStringSize - 1] = '\0';
     serial[kFtStringSize - 1] = '\0';
     const bool attendanceReader = Lower(description).find(kAttendanceMarker) != std::string::npos;
-    if (attendanceReader == (Mode == 1)) {
+    if (attendanceReader == (Mode == TMode::Attendance)) {
       chosen = serial;
       found = true;
     }
@@ -133,8 +143,9 @@ void TMainFrm::CreateLink(const std::string& serial) {
 }
 
 void TMainFrm::ShowIdentity(const std::string& serial) {
-  if (Mode == 2) ui_.SetMenuItemVisible(TMenuItem::PoslatEnter1, true);
-  const std::string mode = Mode == 1 ? texts::kModeAttendance : texts::kModeGrab;
+  TrayPopup.ShowForMode(Mode == TMode::Grab);
+  ShowMenuItem(TMenuItem::PoslatEnter1);
+  const std::string mode = Mode == TMode::Attendance ? texts::kModeAttendance : texts::kModeGrab;
   std::string version = texts::kVersion;
   if (PmdpMode) version += texts::kPmdpSuffix;
   ui_.SetLabel(TLabel::ComLbl, mode + " " + version + "(" + serial + ")");
@@ -151,6 +162,7 @@ void TMainFrm::OpenDbFile() {
   Attendance = std::make_unique<TAttendanceQueue>(platform_.makeLineClient(), *server, std::move(file));
   Attendance->onFileError = [this](const std::string& message) { ShowFileError(message); };
   Attendance->onFileWorks = [this] { ShowStatus(linkStatus_); };
+  Attendance->onDelivered = [this](const TLogItem& item, TAttendanceQueue::TDelivery where) { ShowDelivered(item, where); };
 }
 
 }  // namespace snimac

@@ -1,7 +1,8 @@
 // The main window as a portable object: the settings from the command line,
 // the reader link and its endpoint, the outputs, the start-up that finds the
 // reader and opens the link, and the teardown in its fixed order. The window
-// itself is drawn by a front end behind TUiPort.
+// itself is drawn by a front end behind TView: this object decides and tells
+// the view; the front end forwards what the user does (tray, menu, grid).
 #pragma once
 
 #include <atomic>
@@ -12,20 +13,23 @@
 
 #include "app/options.h"
 #include "app/platform_services.h"
-#include "link/ui_port.h"
+#include "app/view/view.h"
 #include "cards/attendance.h"
 #include "cards/log_grid.h"
+#include "cards/reader_messages.h"
 #include "cards/serial_port.h"
 #include "link/dev_frm.h"
 #include "link/proto_slave_dev.h"
 #include "link/protocol.h"
 #include "link/text_log.h"
+#include "tray/tray_icon.h"
+#include "tray/tray_menu.h"
 
 namespace snimac {
 
 class TMainFrm : public TDevFrm {
  public:
-  TMainFrm(TUiPort& ui, const TPlatformServices& platform);
+  TMainFrm(TView& ui, const TPlatformServices& platform);
   // Endpoint first (it withdraws from the link), then the link thread is
   // stopped and waited for, then the link is destroyed.
   ~TMainFrm() override;
@@ -51,12 +55,23 @@ class TMainFrm : public TDevFrm {
   void HandleCardUid(const uint8_t* bytes, int count);
   void HandleCardRecord(const uint8_t* uid, int uidCount, const uint8_t* blocks);
 
-  // Tray menu.
+  // What the user does, forwarded by the front end (UI thread).
+  void Restore1Click();
   void PoslatEnter1Click();
-  bool PoslatEnter1Checked() const { return poslatEnter1Checked_; }
+  bool PoslatEnter1Checked() const { return TrayPopup.PoslatEnter(); }
+  void TrayIconMouse(TTrayMouse message);
+  // A system command of the main window (WM_SYSCOMMAND's wParam).
+  void SysCommand(unsigned command);
+  // The desktop session asks whether it may end (always), then ends
+  // (`ending`) or goes on; when it ends, pending reads are delivered and the
+  // icon goes, for the process may be stopped without a teardown.
+  bool QueryEndSession() const { return TrayIcon1.QueryEndSession(); }
+  void EndSession(bool ending);
+  // The user selected a grid row.
+  void LogGridSelect(int row);
 
   // Settings (command line).
-  int32_t Mode = 0;
+  TMode Mode = TMode::Grab;
   std::string ComPort;
   std::string DbFileName;
   std::vector<std::string> SerialWindows;
@@ -70,8 +85,8 @@ class TMainFrm : public TDevFrm {
   // Shared with the link thread.
   std::atomic<bool> VersionPending{false};
   std::atomic<bool> FeedbackPending{false};
-  std::atomic<uint8_t> SignalState{0};  // 0 idle, 1 on to send, 2 on, 3 off to send
-  std::atomic<uint8_t> BlockState{0};   // 0 none, 1 open to send, 2 read to send, 3 waiting
+  std::atomic<TSignalState> SignalState{TSignalState::Idle};
+  std::atomic<TBlockState> BlockState{TBlockState::NotStarted};
   std::atomic<int> BlockIndex{0};
 
   // Card data and version text (UI thread only).
@@ -89,11 +104,11 @@ class TMainFrm : public TDevFrm {
   std::string SerialNumber;  // of the reader in use
 
   TProtoSlaveDev* Endpoint() { return slave_.get(); }
-  TLogGrid& Grid() { return grid_; }
+  const TLogGrid& Grid() const { return grid_; }
 
-  // Where a card text went besides the grid, for front ends that show it.
-  enum class TCardOutput { Typed, Serial };
-  std::function<void(TCardOutput where, const std::string& text)> onCardOutput;
+  // The tray icon's and its menu's state (the front end draws what it is told).
+  TTrayIcon TrayIcon1;
+  TTrayMenu TrayPopup;
 
  private:
   void ApplyOptions(const TOptions& options);
@@ -102,9 +117,9 @@ class TMainFrm : public TDevFrm {
   void CreateLink(const std::string& serial);
   void ShowIdentity(const std::string& serial);
   void OpenDbFile();
-  void ProcessCardEvent(const uint8_t* data, int length);
-  void ProcessVersionFragment(const uint8_t* data, int length);
-  void ProcessBlockReply(const uint8_t* data, int length);
+  void ProcessCardEvent(const TCardEvent& event);
+  void ProcessVersionFragment(const TVersionFragment& fragment);
+  void ProcessBlockReply(const TBlockReply& reply);
   void ProcessSlaveWakes();
   // Timers belong to the UI thread: the link thread asks for a start by posting.
   void StartTimerFromLinkThread(TTimerId id);
@@ -117,14 +132,17 @@ class TMainFrm : public TDevFrm {
   void ShowStatus(const std::string& text);
   void ShowFileError(const std::string& message);
   void ShowUnsavedReads();
+  void AddGridRow(const TLogItem& item);
+  void ShowDelivered(const TLogItem& item, TAttendanceQueue::TDelivery where);
+  void ShowMenuItem(TMenuItem item);
+  void CarryOut(const TTrayActions& actions);
   void OfferFirmwareUpgrade();
   void LogUpgrade(const std::string& line);
 
-  TUiPort& ui_;
+  TView& ui_;
   TPlatformServices platform_;
   std::unique_ptr<mqLog> linkLog_;  // outlives the link that writes to it
   std::unique_ptr<TProtoSlaveDev> slave_;
-  bool poslatEnter1Checked_ = true;
   TLogGrid grid_;
   std::string linkStatus_;  // the last status the link gave, shown again once a file error is over
 };

@@ -16,22 +16,22 @@ constexpr const char* kLineEnd = "\r\n";
 
 std::string TMainFrm::RecordCard(const uint8_t* bytes, int count, int format) {
   FeedbackPending = true;
-  SignalState = 1;
+  SignalState = TSignalState::OnToSend;
   TLogItem item{platform_.clock->LocalNow(), FormatCardBytes(bytes, static_cast<size_t>(count), format)};
-  grid_.Add(item);
+  AddGridRow(item);
   std::string text = item.Text;
-  if (Mode == 1 && Attendance) Attendance->AddLogItem(std::move(item));
+  if (Mode == TMode::Attendance && Attendance) Attendance->AddLogItem(std::move(item));
   return text;
 }
 
 void TMainFrm::HandleCardNumber(const uint8_t* bytes, int count, int format) {
   const std::string text = RecordCard(bytes, count, format);
-  if (Mode != 2) return;  // attendance: the record goes to the server or the file
+  if (Mode != TMode::Grab) return;  // attendance: the record goes to the server or the file
   if (!SerialWindows.empty() && platform_.typist) {
     const std::optional<std::string> title = platform_.typist->ForegroundTitle();
     if (title && IsSerialWindow(*title)) {
       WriteSerial(SerialPort.get(), text + kLineEnd);
-      if (onCardOutput) onCardOutput(TCardOutput::Serial, text);
+      ui_.ShowDelivery(TDelivery::Serial, text);
       return;
     }
   }
@@ -57,18 +57,30 @@ void TMainFrm::TypeText(const std::string& text) {
   TTypingOptions options;
   options.PrefixKey = PrefixKey;
   options.PrefixModifiers = PrefixModifiers;
-  options.PressEnter = poslatEnter1Checked_;
+  options.PressEnter = TrayPopup.PoslatEnter();
   platform_.typist->TypeText(text, options);
-  if (onCardOutput) onCardOutput(TCardOutput::Typed, text);
+  ui_.ShowDelivery(TDelivery::Typed, text);
 }
 
 void TMainFrm::LogTimerTimer() {
   if (Attendance) Attendance->FlushLogItems();
 }
 
-void TMainFrm::PoslatEnter1Click() {
-  poslatEnter1Checked_ = !poslatEnter1Checked_;
-  ui_.SetMenuItemChecked(TMenuItem::PoslatEnter1, poslatEnter1Checked_);
+// The grid shows every read; the selection follows new rows only from the last row.
+void TMainFrm::AddGridRow(const TLogItem& item) {
+  grid_.Add(item);
+  const int row = grid_.RowCount() - 1;
+  ui_.AddGridRow(row, grid_.Cell(row, TLogGrid::kTimeColumn), grid_.Cell(row, TLogGrid::kTextColumn));
+  if (grid_.Selected() == row) ui_.SelectGridRow(row);
+}
+
+void TMainFrm::LogGridSelect(int row) {
+  if (grid_.Select(row)) ui_.SelectGridRow(row);
+}
+
+void TMainFrm::ShowDelivered(const TLogItem& item, TAttendanceQueue::TDelivery where) {
+  const TDelivery to = where == TAttendanceQueue::TDelivery::Server ? TDelivery::Server : TDelivery::File;
+  ui_.ShowDelivery(to, FormatRecordTime(item.Time) + " " + item.Text);
 }
 
 // A failing attendance file stays in view until it can be written again.

@@ -1,7 +1,8 @@
 // The main window as the reader's application peer: the messages from the
 // reader, the commands to it, the signal blink and the version text.
 #include <algorithm>
-#include <cstring>
+#include <atomic>
+#include <variant>
 
 #include "app/main_frm.h"
 #include "app/texts.h"
@@ -10,122 +11,111 @@ namespace snimac {
 
 namespace {
 
-constexpr uint8_t kCardEvent = 0x83;
-constexpr uint8_t kVersionFragment = 0x85;
-constexpr uint8_t kBlockReply = 0x8A;
-constexpr uint8_t kCardValid = 0x01;
-constexpr uint8_t kPlainHex = 0x80;
 constexpr int kUidMax = 11;
 constexpr int kUidWithoutBlocks = 7;
-constexpr int kVersionFragmentFull = 10;  // type, index, 8 characters
-constexpr int kBlockSize = 16;
-constexpr int kBlocks = 3;
-constexpr uint8_t kBlockRefused = 3;
 constexpr int kTimerIntervalMs = 1000;
 constexpr int kLogTimerIntervalMs = 5000;
 
-TProtoMessagePtr Command(std::initializer_list<uint8_t> bytes) {
-  return std::make_unique<TProtoMessage>(std::data(bytes), static_cast<int>(bytes.size()), true);
+template <class... Handlers>
+struct TOverloaded : Handlers... {
+  using Handlers::operator()...;
+};
+template <class... Handlers>
+TOverloaded(Handlers...) -> TOverloaded<Handlers...>;
+
+// Moves a state shared with the other thread on only if it is still `from`.
+template <class State>
+bool Advance(std::atomic<State>& state, State from, State to) {
+  return state.compare_exchange_strong(from, to);
 }
 
 }  // namespace
 
 void TMainFrm::ProcessPacket(const TProtoMessage& message) {
-  const uint8_t* data = message.Data.get();
-  const int length = message.Length;
-  if (length < 1) return;
-  switch (data[0]) {
-    case kCardEvent: ProcessCardEvent(data, length); break;
-    case kVersionFragment: ProcessVersionFragment(data, length); break;
-    case kBlockReply: ProcessBlockReply(data, length); break;
-    case kMsgSlaveWakes: ProcessSlaveWakes(); break;
-    case kMsgSlaveDies: ShowStatus(texts::kStatusNoLink); break;
-    default: break;
-  }
+  std::visit(TOverloaded{
+                 [this](const TCardEvent& event) { ProcessCardEvent(event); },
+                 [this](const TVersionFragment& fragment) { ProcessVersionFragment(fragment); },
+                 [this](const TBlockReply& reply) { ProcessBlockReply(reply); },
+                 [this](const TSlaveWakes&) { ProcessSlaveWakes(); },
+                 [this](const TSlaveDies&) { ShowStatus(texts::kStatusNoLink); },
+                 [](const TIgnoredMessage&) {},
+             },
+             DecodeReaderMessage(message));
 }
 
-void TMainFrm::ProcessCardEvent(const uint8_t* data, int length) {
-  if (length < 2 || (data[1] & kCardValid) == 0) return;
-  const uint8_t* card = data + 2;
-  const int count = length - 2;
+void TMainFrm::ProcessCardEvent(const TCardEvent& event) {
+  if (!event.valid) return;
+  const int count = static_cast<int>(event.card.size());
   if (!PmdpMode) {
-    HandleCardNumber(card, count, (data[1] & kPlainHex) ? 1 : 0);
+    HandleCardNumber(event.card.data(), count, event.plainHex ? 1 : 0);
     return;
   }
   CardUidLen = std::min(count, kUidMax);
-  std::memcpy(CardUid, card, static_cast<size_t>(CardUidLen));
+  std::copy_n(event.card.begin(), CardUidLen, CardUid);
   if (CardUidLen == kUidWithoutBlocks) {
     HandleCardUid(CardUid, CardUidLen);
   } else {
-    BlockState = 1;  // also restarts a block read under way for an earlier card
+    BlockState = TBlockState::OpenToSend;  // also restarts a block read under way for an earlier card
   }
 }
 
-void TMainFrm::ProcessVersionFragment(const uint8_t* data, int length) {
-  if (length < 2) return;
+void TMainFrm::ProcessVersionFragment(const TVersionFragment& fragment) {
   VersionPending = false;
-  const int index = data[1];
-  if (index == 0) {
+  if (fragment.index == 0) {
     HwVersion.clear();
     HwVersionCount = 0;
   }
-  if (index == HwVersionCount) {
+  if (fragment.index == HwVersionCount) {
     ++HwVersionCount;
-    HwVersion.append(reinterpret_cast<const char*>(data + 2), static_cast<size_t>(length - 2));
+    HwVersion += fragment.text;
   }
-  if (length < kVersionFragmentFull) CheckFirmwareVersion();
+  if (fragment.last) CheckFirmwareVersion();
 }
 
-void TMainFrm::ProcessBlockReply(const uint8_t* data, int length) {
-  if (length < 3) return;
-  const uint8_t status = data[2];
-  if (status == 0) {
-    if (length < 3 + kBlockSize || BlockIndex >= kBlocks) return;
-    std::memcpy(BlockData + kBlockSize * BlockIndex, data + 3, kBlockSize);
-    if (++BlockIndex == kBlocks) {
+void TMainFrm::ProcessBlockReply(const TBlockReply& reply) {
+  if (reply.Succeeded()) {
+    if (BlockIndex >= kReaderBlockCount) return;  // the card's record is already complete
+    std::copy(reply.data.begin(), reply.data.end(), BlockData + kReaderBlockSize * static_cast<size_t>(BlockIndex));
+    if (++BlockIndex == kReaderBlockCount) {
       HandleCardRecord(CardUid, CardUidLen, BlockData);
     } else {
-      BlockState = 2;
+      BlockState = TBlockState::ReadToSend;
     }
     return;
   }
-  if (length < 4) return;
-  if (data[3] == kBlockRefused) {
+  if (reply.failure == kBlockFailureNoBlocks) {
     HandleCardUid(CardUid, CardUidLen);
-  } else if (BlockState == 3) {
-    BlockState = 2;  // ask for the same block again
+  } else if (BlockState == TBlockState::Waiting) {
+    BlockState = TBlockState::ReadToSend;  // ask for the same block again
   }
 }
 
 void TMainFrm::ProcessSlaveWakes() {
   ShowStatus(texts::kStatusReady);
   VersionPending = true;
-  SignalState = 3;
+  SignalState = TSignalState::OffToSend;
   if (slave_) slave_->Flush();
 }
 
+// Each step moves its state with a compare-exchange, so a change the UI thread
+// makes in between (a new card, the blink's end) is never overwritten.
 TProtoMessagePtr TMainFrm::GetNextPacket() {
   if (VersionPending) {
     StartTimerFromLinkThread(TTimerId::VersionTimer);
-    return Command({0x0A});
+    return BuildVersionRequest();
   }
-  if (FeedbackPending.exchange(false)) return Command({0x03, 0x06, 0x00});
-  uint8_t on = 1;
-  if (SignalState.compare_exchange_strong(on, 2)) {
+  if (FeedbackPending.exchange(false)) return BuildReadFeedback();
+  if (Advance(SignalState, TSignalState::OnToSend, TSignalState::On)) {
     StartTimerFromLinkThread(TTimerId::BlickTimer);
-    return Command({0x02, 0xFF, 0xFF, 0x00});
+    return BuildSignalOn();
   }
-  uint8_t off = 3;
-  if (SignalState.compare_exchange_strong(off, 0)) return Command({0x02, 0xFF, 0x00, 0xFF});
-  if (PmdpMode && BlockState == 1) {
+  if (Advance(SignalState, TSignalState::OffToSend, TSignalState::Idle)) return BuildSignalOff();
+  if (!PmdpMode) return nullptr;
+  if (Advance(BlockState, TBlockState::OpenToSend, TBlockState::ReadToSend)) {
     BlockIndex = 0;
-    BlockState = 2;
-    return Command({0x18, 0x04, 0xC0, 0x04});
+    return BuildBlockOpen();
   }
-  if (PmdpMode && BlockState == 2) {
-    BlockState = 3;
-    return Command({0x18, 0x06, static_cast<uint8_t>(4 + BlockIndex)});
-  }
+  if (Advance(BlockState, TBlockState::ReadToSend, TBlockState::Waiting)) return BuildBlockRead(BlockIndex);
   return nullptr;
 }
 
@@ -143,8 +133,7 @@ void TMainFrm::StartTimer(TTimerId id) {
 }
 
 void TMainFrm::BlickTimerTimer() {
-  uint8_t on = 2;
-  SignalState.compare_exchange_strong(on, 3);
+  Advance(SignalState, TSignalState::On, TSignalState::OffToSend);
   ui_.StopTimer(TTimerId::BlickTimer);
 }
 

@@ -3,9 +3,11 @@
 // their check (test images only to the simulated reader).
 #include "app/main_frm.h"
 #include "app/texts.h"
-#include "upgrade/firmware_image.h"
-#include "upgrade/image_check.h"
+#include "app/upgrade_ui_on_view.h"
+#include "resources/firmware_image.h"
+#include "resources/image_check.h"
 #include "upgrade/upgrade_frm.h"
+#include "upgrade/upgrade_texts.h"
 
 namespace snimac {
 
@@ -19,14 +21,15 @@ void TMainFrm::OfferFirmwareUpgrade() {
     return;
   }
   const std::string question = texts::kUpgradeQuestionHead + HwVersion + texts::kUpgradeQuestionTail;
-  if (ui_.MessageBox(question, texts::kUpgradeCaption, TMessageButtons::OkCancel) != TMessageResult::Ok) return;
+  if (ui_.ShowMessageBox(question, upgrade_texts::kCaption, TMessageButtons::OkCancel) != TMessageResult::Ok) return;
 
-  TUpgradeFrm upgrade(ui_);
+  TUpgradeUiOnView upgradeUi(ui_);
+  TUpgradeFrm upgrade(upgradeUi);
   upgrade.AttachSlave(slave_.get());
   upgrade.ShowModal();
   slave_->SetForm(this);
   VersionPending = true;
-  SignalState = 3;
+  SignalState = TSignalState::OffToSend;
 }
 
 void TMainFrm::LogUpgrade(const std::string& line) {

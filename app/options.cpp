@@ -18,8 +18,8 @@ struct TOptionRule {
 constexpr std::array<TOptionRule, 10> kOptionRules{{
     {"COM", true, [](TOptions& o, const std::string& v) { o.ComPort = v; }},
     {"DB", true, [](TOptions& o, const std::string& v) { o.DbFileName = v; }},
-    {"NET", false, [](TOptions& o, const std::string&) { o.Mode = 1; }},
-    {"KEYB", false, [](TOptions& o, const std::string&) { o.Mode = 2; }},
+    {"NET", false, [](TOptions& o, const std::string&) { o.Mode = TMode::Attendance; }},
+    {"KEYB", false, [](TOptions& o, const std::string&) { o.Mode = TMode::Grab; }},
     {"SER", true, [](TOptions& o, const std::string& v) { o.SerialWindows.push_back(v); }},
     {"LOG", false, [](TOptions& o, const std::string&) { o.LogEnabled = true; }},
     {"LOGDIR", true, [](TOptions& o, const std::string& v) { o.LogDir = v; }},

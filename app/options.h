@@ -10,8 +10,14 @@
 
 namespace snimac {
 
+// The working mode; the numbers are the ones the settings have always had.
+enum class TMode : int32_t {
+  Attendance = 1,  // "net": reads are recorded for the attendance server
+  Grab = 2,        // "keyb": card numbers are typed or go to the serial port
+};
+
 struct TOptions {
-  int32_t Mode = 2;                      // 1 attendance ("net"), 2 grab ("keyb")
+  TMode Mode = TMode::Grab;
   std::string ComPort;                   // accepted and kept, read by nobody
   std::string DbFileName;                // attendance file
   std::vector<std::string> SerialWindows;  // window titles served by the serial port

@@ -9,7 +9,7 @@
 
 namespace snimac {
 
-TRunResult RunApplication(TUiPort& ui, const TPlatformServices& platform, const std::vector<std::string>& args,
+TRunResult RunApplication(TView& ui, const TPlatformServices& platform, const std::vector<std::string>& args,
                           const std::function<void(TMainFrm&)>& messageLoop) {
   std::unique_ptr<TMainFrm> mainFrm;
   try {
@@ -19,7 +19,7 @@ TRunResult RunApplication(TUiPort& ui, const TPlatformServices& platform, const 
     messageLoop(*mainFrm);
     return TRunResult::Finished;
   } catch (const TStartupError& e) {
-    ui.MessageBox(e.what(), texts::kErrorCaption, TMessageButtons::Ok);
+    ui.ShowMessageBox(e.what(), texts::kErrorCaption, TMessageButtons::Ok);
   } catch (const std::exception& e) {
     ui.ShowException(e.what());
   } catch (...) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/platform_services.h"
-#include "link/ui_port.h"
+#include "app/view/view.h"
 
 namespace snimac {
 
@@ -19,7 +19,7 @@ enum class TRunResult { Finished, StartupFailed };
 // start-up failure is shown in the "Chyba" box (anything unexpected in the
 // toolkit's exception box) and the loop is not entered; the window is torn
 // down in either case before this returns.
-TRunResult RunApplication(TUiPort& ui, const TPlatformServices& platform, const std::vector<std::string>& args,
+TRunResult RunApplication(TView& ui, const TPlatformServices& platform, const std::vector<std::string>& args,
                           const std::function<void(TMainFrm&)>& messageLoop);
 
 }  // namespace snimac

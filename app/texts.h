@@ -14,7 +14,6 @@ inline constexpr const char* kStatusReady = "Ready";
 inline constexpr const char* kStatusNoLink = "Nekomunikuje";
 // The firmware version the program carries for the reader.
 inline constexpr const char* kCarriedFirmwareVersion = "v4.0";
-inline constexpr const char* kUpgradeCaption = "Upgrade";
 inline constexpr const char* kUpgradeQuestionHead = "Verze firmware ve snímači (";
 inline constexpr const char* kUpgradeQuestionTail =
     ") není aktualní.\nNahrání nové verze trvá asi 3 minuty. Pokud jste již aktualizaci spouštěli,\n"
@@ -30,6 +29,8 @@ inline constexpr const char* kErrOpenReader = "Nepodařilo se otevřít snímač
 inline constexpr const char* kErrCreateDir = "Nepodařilo se vytvořit adresář '%s'";
 inline constexpr const char* kErrOpenFile = "Nepodařilo se otevřít soubor '%s'";
 inline constexpr const char* kErrUnsavedReads = "Tato čtení se nepodařilo uložit do souboru '%s':";
+inline constexpr const char* kErrFtdiKind = "Neznámý způsob přístupu k FTDI SNIMAC_FTDI='%s' (tty, d2xx, sim)";
+inline constexpr const char* kErrFtdiMissing = "Způsob přístupu k FTDI SNIMAC_FTDI='%s' není v tomto systému k dispozici";
 inline constexpr const char* kErrServerSetting = "Neplatná adresa serveru SNIMAC_SERVER '%s'";
 
 }  // namespace snimac::texts

@@ -7,7 +7,7 @@
 #include <map>
 #include <optional>
 
-#include "link/ui_port.h"
+#include "app/view/ui_loop.h"
 #include "link/clock.h"
 
 namespace snimac {

@@ -35,10 +35,10 @@ class TKeyboard {
   // keybd_event: one key-down (flags 0) or key-up (kKeyEventKeyUp) event.
   virtual void KeybdEvent(uint8_t vk, uint8_t scan, uint32_t flags) = 0;
   // MapVirtualKeyA(code, 0): the scan code of a virtual key (0 when none).
-  virtual uint32_t MapVirtualKey(uint32_t code) = 0;
+  virtual uint32_t VirtualKeyToScanCode(uint32_t code) = 0;
   // VkKeyScanExA: the virtual key and modifiers that type `ch` on `layout`,
   // or -1 when the layout cannot type it.
-  virtual int16_t VkKeyScanEx(char ch, TKeyboardLayout layout) = 0;
+  virtual int16_t VirtualKeyForChar(char ch, TKeyboardLayout layout) = 0;
   // GetKeyboardLayout of the thread owning the foreground window.
   virtual TKeyboardLayout ForegroundLayout() = 0;
   // GetWindowTextA of the foreground window, at most 127 characters; empty

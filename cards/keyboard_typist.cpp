@@ -60,7 +60,7 @@ void TKeyboardTypist::TypePrefix(const TTypingOptions& options) {
 void TKeyboardTypist::TypeCharacter(char c) {
   // Asked for every character: the focus (and with it the layout) may move
   // to another window while a text is being typed.
-  const int r = keyboard_.VkKeyScanEx(c, keyboard_.ForegroundLayout());
+  const int r = keyboard_.VirtualKeyForChar(c, keyboard_.ForegroundLayout());
   const auto reported = static_cast<uint8_t>(r & 0xFF);
   // A key the layout does not have would type something else or nothing at
   // all; leaving the character out is the honest result.
@@ -80,11 +80,11 @@ void TKeyboardTypist::TypeCharacter(char c) {
 }
 
 void TKeyboardTypist::Press(uint8_t vk) {
-  keyboard_.KeybdEvent(vk, static_cast<uint8_t>(keyboard_.MapVirtualKey(vk)), 0);
+  keyboard_.KeybdEvent(vk, static_cast<uint8_t>(keyboard_.VirtualKeyToScanCode(vk)), 0);
 }
 
 void TKeyboardTypist::Release(uint8_t vk) {
-  keyboard_.KeybdEvent(vk, static_cast<uint8_t>(keyboard_.MapVirtualKey(vk)), kKeyEventKeyUp);
+  keyboard_.KeybdEvent(vk, static_cast<uint8_t>(keyboard_.VirtualKeyToScanCode(vk)), kKeyEventKeyUp);
 }
 
 }  // namespace snimac

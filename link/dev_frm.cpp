@@ -17,7 +17,7 @@ void TDevFrm::Dispatch(unsigned message) {
   if (message == WM_SLAVE_NOTIFY) WMSlaveNotify();
 }
 
-void TDevFrm::PostMessage(unsigned message) {
+void TDevFrm::PostWindowMessage(unsigned message) {
   PostTask([this, message] { Dispatch(message); });
 }
 

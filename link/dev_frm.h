@@ -13,8 +13,8 @@ namespace snimac {
 
 class TProtoSlave;
 
-constexpr unsigned WM_APP = 0x8000;
-constexpr unsigned WM_SLAVE_NOTIFY = WM_APP + 2;
+constexpr unsigned kWmApp = 0x8000;  // WM_APP: the first message number free for applications
+constexpr unsigned WM_SLAVE_NOTIFY = kWmApp + 2;
 
 class TDevFrm {
  public:
@@ -34,7 +34,7 @@ class TDevFrm {
   void Dispatch(unsigned message);
   // Posts a window message; it is dispatched later on the UI thread, and
   // dropped if the window no longer exists by then.
-  void PostMessage(unsigned message);
+  void PostWindowMessage(unsigned message);
   // Posts work for this window to the UI thread, dropped likewise.
   void PostTask(std::function<void()> task);
 

@@ -10,7 +10,7 @@ TProtoMessagePtr TProtoSlaveDev::GetNextPacket() {
 }
 
 void TProtoSlaveDev::Notify() {
-  if (form_) form_->PostMessage(WM_SLAVE_NOTIFY);
+  if (form_) form_->PostWindowMessage(WM_SLAVE_NOTIFY);
 }
 
 void TProtoSlaveDev::SetForm(TDevFrm* form) {

@@ -1,5 +1,6 @@
 // The image bytes built into the program. The definitions are generated at
-// build time by make_firmware_images (see README-firmware.md).
+// build time by make_firmware_images (see the README, section "Reader
+// firmware images").
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,5 @@
 #include "resources/embedded_firmware.h"
-#include "upgrade/firmware_image.h"
+#include "resources/firmware_image.h"
 
 namespace snimac {
 

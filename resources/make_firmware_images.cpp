@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "resources/firmware_image.h"
+#include "resources/image_check.h"
 #include "resources/test_firmware.h"
-#include "upgrade/firmware_image.h"
-#include "upgrade/image_check.h"
 
 namespace snimac {
 namespace {

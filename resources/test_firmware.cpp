@@ -2,8 +2,7 @@
 
 #include <cstring>
 
-#include "upgrade/firmware_image.h"
-#include "upgrade/loader_commands.h"
+#include "resources/firmware_image.h"
 
 namespace snimac {
 namespace {
@@ -43,7 +42,7 @@ std::vector<uint8_t> MakeTestAvrImage() {
   const auto used = static_cast<size_t>(kTestAvrUsedLength);
   FillCode(image, 0, used, kAvrSeed);
   PutText(image, kTestAvrVersionOffset, kTestAvrVersionText);
-  const uint16_t info[5] = {0x0FAC, static_cast<uint16_t>(kTestAvrUsedLength), LoaderCrc(image.data(), used), 0x0001,
+  const uint16_t info[5] = {0x0FAC, static_cast<uint16_t>(kTestAvrUsedLength), FirmwareCrc(image.data(), used), 0x0001,
                             static_cast<uint16_t>(kTestAvrVersionOffset)};
   for (size_t i = 0; i < 5; ++i) PutLittleEndian(image, kAvrInfoBlockOffset + 2 * i, info[i]);
   return image;
@@ -64,7 +63,7 @@ std::vector<uint8_t> MakeTestH8Image(uint16_t bankBase) {
                               static_cast<uint16_t>(bankBase + 0x31FE),
                               static_cast<uint16_t>(bankBase + 0x3BC6)};
   for (size_t i = 0; i < 7; ++i) PutBigEndian(image, 2 * i, header[i]);
-  PutBigEndian(image, kH8HeaderCrcOffset, LoaderCrc(image.data() + 2, image.size() - 2));
+  PutBigEndian(image, kH8HeaderCrcOffset, FirmwareCrc(image.data() + 2, image.size() - 2));
   return image;
 }
 

@@ -139,7 +139,7 @@ void TSimReader::InjectRaw(std::vector<uint8_t> wireBytes) {
 
 // ---------------------------------------------------------------- application side
 
-bool TSimReader::SendMessage(std::vector<uint8_t> payload) {
+bool TSimReader::SendAppMessage(std::vector<uint8_t> payload) {
   if (payload.empty() || payload.size() > kMaxPayload) return false;
   std::lock_guard<std::mutex> guard(mutex_);
   link_.QueueMessage(std::move(payload));

@@ -100,7 +100,7 @@ class TSimReader {
   // ---- Application side ----
   // Queue an arbitrary numbered application message. False when it is empty
   // or over 32 bytes.
-  bool SendMessage(std::vector<uint8_t> payload);
+  bool SendAppMessage(std::vector<uint8_t> payload);
   // Queue a CardEvent: 0x83, flags, card bytes (at most 30). False too while
   // the card application does not run (AVR loader, reader down).
   bool PresentCard(uint8_t flags, std::vector<uint8_t> cardBytes);

@@ -118,7 +118,7 @@ TEST(WindowBridge, ABorrowedEndpointServesTheOtherWindowOnly) {
 TEST(WindowBridge, MessagesPostedToAClosedWindowAreDropped) {
   TTaskQueue ui;
   auto form = std::make_unique<TRecordingForm>(ui);
-  form->PostMessage(WM_SLAVE_NOTIFY);
+  form->PostWindowMessage(WM_SLAVE_NOTIFY);
   form.reset();
   EXPECT_EQ(ui.RunAll(), 1);  // ran, found no window, did nothing
 }

@@ -69,7 +69,7 @@ TEST(SimulatedReader, TypicalStartAddressesWakesResetsAndCarriesData) {
   EXPECT_GE(rig.clock.NowMs(), 400);
   EXPECT_LT(rig.clock.NowMs(), 700);
 
-  rig.reader->SendMessage({0x85, 0x00, 'M', 'X'});
+  rig.reader->SendAppMessage({0x85, 0x00, 'M', 'X'});
   rig.slave->PutOutgoing(std::make_unique<TProtoMessage>(std::vector<uint8_t>{0x0A}.data(), 1, true));
   std::vector<std::vector<uint8_t>> got;
   int wakes = 0, deaths = 0;
@@ -101,7 +101,7 @@ TEST(SimulatedReader, NoisyWireDeliversEveryMessageOnceInOrder) {
       return m;
     };
     for (int i = 0; i < kMessages; ++i) {
-      ASSERT_TRUE(rig.reader->SendMessage(message(i)));
+      ASSERT_TRUE(rig.reader->SendAppMessage(message(i)));
       const auto m = message(i);
       rig.slave->PutOutgoing(std::make_unique<TProtoMessage>(m.data(), static_cast<int>(m.size()), i % 3 == 0));
     }

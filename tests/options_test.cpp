@@ -45,8 +45,8 @@ struct TAcceptedCase {
 TEST(ParseOptions, AcceptedCommandLinesGiveExactlyTheirSettings) {
   const std::vector<TAcceptedCase> cases = {
       {{}, [](TOptions&) {}},
-      {{"-net", "-keyb"}, [](TOptions& o) { o.Mode = 2; }},
-      {{"-keyb", "-net"}, [](TOptions& o) { o.Mode = 1; }},
+      {{"-net", "-keyb"}, [](TOptions& o) { o.Mode = TMode::Grab; }},
+      {{"-keyb", "-net"}, [](TOptions& o) { o.Mode = TMode::Attendance; }},
       {{"/LOG"}, [](TOptions& o) { o.LogEnabled = true; }},
       {{"-Log"}, [](TOptions& o) { o.LogEnabled = true; }},
       {{"/LogDir", "c:\\logs"}, [](TOptions& o) { o.LogDir = "c:\\logs"; }},
@@ -70,7 +70,7 @@ TEST(ParseOptions, AcceptedCommandLinesGiveExactlyTheirSettings) {
        [](TOptions& o) {
          o.ComPort = "COM3";
          o.DbFileName = "e:\\att\\a.db";
-         o.Mode = 1;
+         o.Mode = TMode::Attendance;
          o.SerialWindows = {"Term"};
          o.LogEnabled = true;
          o.LogDir = "e:\\l";

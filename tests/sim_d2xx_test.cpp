@@ -309,7 +309,7 @@ TEST(SimD2xx, ThousandsOfTurnsRunFast) {
   const int kTurns = 5000;
   int ack = 0;
   for (int i = 0; i < kTurns; ++i) {
-    reader.SendMessage({0x90, static_cast<uint8_t>(i)});
+    reader.SendAppMessage({0x90, static_cast<uint8_t>(i)});
     bus.Write(kToken1);
     const Bytes answer = bus.ReadAnswer();
     ASSERT_GE(answer.size(), 10u) << i;  // one data frame and the token

@@ -229,7 +229,7 @@ TEST(SimReader, MasterDataIsRecordedAndAcknowledged) {
 TEST(SimReader, WindowOfFourAndGoBackOnAPartialAck) {
   TSimReader r;
   Bring_up(r);
-  for (uint8_t i = 0; i < 6; ++i) r.SendMessage({0x90, i});
+  for (uint8_t i = 0; i < 6; ++i) r.SendAppMessage({0x90, i});
   r.OnBytes(kToken1);
   auto packets = Parse(r.TakeOutput());
   ASSERT_EQ(packets.size(), 5u);
@@ -252,7 +252,7 @@ TEST(SimReader, WindowOfFourAndGoBackOnAPartialAck) {
 TEST(SimReader, UnacknowledgedDataGoesAgainAtTheSecondSilentToken) {
   TSimReader r;
   Bring_up(r);
-  r.SendMessage({0x90, 0x01});
+  r.SendAppMessage({0x90, 0x01});
   r.OnBytes(kToken1);
   EXPECT_EQ(Parse(r.TakeOutput()).size(), 2u);
   r.OnBytes(kToken1);  // the master may poll once before it acknowledges
@@ -266,7 +266,7 @@ TEST(SimReader, UnacknowledgedDataGoesAgainAtTheSecondSilentToken) {
 TEST(SimReader, AckBeyondTheWindowIsIgnored) {
   TSimReader r;
   Bring_up(r);
-  r.SendMessage({0x90});
+  r.SendAppMessage({0x90});
   r.OnBytes(kToken1);
   r.TakeOutput();
   r.OnBytes(Frame({0x01, 0xC3}));
@@ -277,8 +277,8 @@ TEST(SimReader, AckBeyondTheWindowIsIgnored) {
 TEST(SimReader, UnackedPacketsSurviveAMasterResetRenumbered) {
   TSimReader r;
   Bring_up(r);
-  r.SendMessage({0x90, 0x01});
-  r.SendMessage({0x90, 0x02});
+  r.SendAppMessage({0x90, 0x01});
+  r.SendAppMessage({0x90, 0x02});
   r.OnBytes(Cat({Frame({0x01, 0xC0}), kToken1}));
   r.TakeOutput();
   r.OnBytes(Frame({0x01, 0xC1}));  // first acknowledged, SendSeq 1
@@ -293,7 +293,7 @@ TEST(SimReader, AnswerHasAtMostNineFrames) {
   TSimReader r;
   Bring_up(r);
   for (uint8_t i = 0; i < 10; ++i) r.SendUnnumbered(0x07, {i});
-  r.SendMessage({0x90});
+  r.SendAppMessage({0x90});
   r.OnBytes(kToken1);
   auto packets = Parse(r.TakeOutput());
   ASSERT_EQ(packets.size(), 9u);

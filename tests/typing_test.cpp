@@ -73,7 +73,7 @@ TEST_F(KeyboardTypist, PrefixModifiersGoDownShiftCtrlAltAndUpInReverse) {
     std::vector<std::pair<uint8_t, bool>> seen;
     for (const TKeyEvent& e : keyboard.events) {
       seen.emplace_back(e.vk, e.up);
-      EXPECT_EQ(e.scan, keyboard.MapVirtualKey(e.vk)) << e;
+      EXPECT_EQ(e.scan, keyboard.VirtualKeyToScanCode(e.vk)) << e;
     }
     EXPECT_EQ(seen, expected);
   }

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "resources/firmware_image.h"
+#include "resources/image_check.h"
 #include "resources/test_firmware.h"
 #include "tests/support/hex.h"
-#include "upgrade/firmware_image.h"
-#include "upgrade/image_check.h"
 #include "upgrade/loader_commands.h"
 #include "upgrade/page_walk.h"
 

@@ -7,6 +7,7 @@
 #include "link/proto_slave_dev.h"
 #include "link/protocol.h"
 #include "sim/virtual_clock.h"
+#include "app/upgrade_ui_on_view.h"
 #include "tests/support/fake_ui.h"
 #include "tests/support/hex.h"
 #include "tests/support/scripted_d2xx.h"
@@ -23,7 +24,7 @@ struct TProcedure {
   TProcedure() {
     link.Open("A1B2", "");
     endpoint.Open(-1, 1);
-    frm = std::make_unique<TUpgradeFrm>(ui);
+    frm = std::make_unique<TUpgradeFrm>(upgradeUi);
     frm->AttachSlave(&endpoint);
     frm->FormShow();
   }
@@ -80,6 +81,7 @@ struct TProcedure {
   TProtocol link{d2xx, clock, nullptr, TThreadWatch::Forever(), TProtocol::TStart::Manual};
   TProtoSlaveDev endpoint{link, nullptr};
   TFakeUi ui{clock};
+  TUpgradeUiOnView upgradeUi{ui};
   std::unique_ptr<TUpgradeFrm> frm;
   bool lastEndsBurst = false;
 };

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
+#include "resources/firmware_image.h"
 #include "tests/support/reader_scenario.h"
-#include "upgrade/firmware_image.h"
 
 namespace snimac::test {
 namespace {

@@ -282,16 +282,16 @@ TEST_F(X11Keyboard, LayoutAnswersOnCzech) {
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(testing::Message() << "char " << static_cast<int>(static_cast<unsigned char>(c.c)));
-    EXPECT_EQ(keyboard.VkKeyScanEx(c.c, 0), c.expected);
+    EXPECT_EQ(keyboard.VirtualKeyForChar(c.c, 0), c.expected);
   }
-  EXPECT_EQ(keyboard.VkKeyScanEx('a', 5), -1) << "a group that cannot exist";
-  EXPECT_NE(keyboard.MapVirtualKey(kVkShift), 0u);
-  EXPECT_NE(keyboard.MapVirtualKey(kVkRMenu), 0u);
-  EXPECT_NE(keyboard.MapVirtualKey(kVkReturn), 0u);
-  EXPECT_NE(keyboard.MapVirtualKey(kVkF1), 0u);
-  EXPECT_NE(keyboard.MapVirtualKey('Z'), keyboard.MapVirtualKey('Y'));
-  EXPECT_EQ(keyboard.MapVirtualKey(0x07), 0u) << "an unassigned virtual key";
-  EXPECT_EQ(keyboard.MapVirtualKey(0x1234), 0u);
+  EXPECT_EQ(keyboard.VirtualKeyForChar('a', 5), -1) << "a group that cannot exist";
+  EXPECT_NE(keyboard.VirtualKeyToScanCode(kVkShift), 0u);
+  EXPECT_NE(keyboard.VirtualKeyToScanCode(kVkRMenu), 0u);
+  EXPECT_NE(keyboard.VirtualKeyToScanCode(kVkReturn), 0u);
+  EXPECT_NE(keyboard.VirtualKeyToScanCode(kVkF1), 0u);
+  EXPECT_NE(keyboard.VirtualKeyToScanCode('Z'), keyboard.VirtualKeyToScanCode('Y'));
+  EXPECT_EQ(keyboard.VirtualKeyToScanCode(0x07), 0u) << "an unassigned virtual key";
+  EXPECT_EQ(keyboard.VirtualKeyToScanCode(0x1234), 0u);
 }
 
 TEST_F(X11Keyboard, ForegroundTitleOfTheActiveWindow) {

@@ -13,9 +13,9 @@
 #include "app/main_frm.h"
 #include "app/timer_set.h"
 #include "link/packet.h"
+#include "resources/firmware_image.h"
 #include "sim/sim_d2xx.h"
 #include "sim/virtual_clock.h"
-#include "upgrade/firmware_image.h"
 #include "upgrade/loader_commands.h"
 #include "upgrade/page_walk.h"
 
@@ -24,7 +24,7 @@ namespace {
 using namespace snimac;
 
 // A front end that consents to everything and runs on the virtual clock.
-class TBenchUi : public TUiPort {
+class TBenchUi : public TView {
  public:
   explicit TBenchUi(TClock& clock) : timers_(clock) {}
   void Post(std::function<void()> task) override { tasks_.push_back(std::move(task)); }
@@ -32,9 +32,14 @@ class TBenchUi : public TUiPort {
   void SetLabel(TLabel label, const std::string& text) override {
     if (label == TLabel::HwVersionLbl) version = text;
   }
-  void SetMenuItemVisible(TMenuItem, bool) override {}
-  void SetMenuItemChecked(TMenuItem, bool) override {}
-  TMessageResult MessageBox(const std::string& text, const std::string&, TMessageButtons buttons) override {
+  void AddGridRow(int, const std::string&, const std::string&) override {}
+  void SelectGridRow(int) override {}
+  bool AddTrayIcon() override { return true; }
+  TTrayFailurePolicy TrayFailurePolicy() const override { return TTrayFailurePolicy::Fail; }
+  void ShowMenuItem(const TTrayMenuItem&) override {}
+  void CarryOut(TTrayAction) override {}
+  void ShowDelivery(TDelivery, const std::string&) override {}
+  TMessageResult ShowMessageBox(const std::string& text, const std::string&, TMessageButtons buttons) override {
     if (text.rfind("Aktualizace byla", 0) == 0) completed = true;
     if (buttons == TMessageButtons::OkCancel && onConsent) onConsent();
     return buttons == TMessageButtons::YesNo ? TMessageResult::Yes : TMessageResult::Ok;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "link/crc.h"
+#include "resources/firmware_image.h"
 
 namespace snimac {
 namespace {
@@ -25,7 +26,7 @@ uint8_t Low(uint16_t value) { return static_cast<uint8_t>(value & 0xFF); }
 
 }  // namespace
 
-uint16_t LoaderCrc(const uint8_t* bytes, size_t count) { return Crc16Block(0xFFFF, bytes, count); }
+uint16_t LoaderCrc(const uint8_t* bytes, size_t count) { return FirmwareCrc(bytes, count); }
 
 TProtoMessagePtr BuildInfoQuery(uint8_t selector) { return Message({kInfoQueryCode, selector}, true); }
 

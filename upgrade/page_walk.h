@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "upgrade/firmware_image.h"
+#include "resources/firmware_image.h"
 #include "upgrade/loader_commands.h"
 
 namespace snimac {

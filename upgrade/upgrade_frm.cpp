@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "upgrade/image_check.h"
+#include "resources/image_check.h"
 #include "upgrade/loader_commands.h"
 #include "upgrade/page_walk.h"
 #include "upgrade/upgrade_texts.h"
@@ -27,9 +27,9 @@ std::string Code(const char* format, Args... args) {
 
 }  // namespace
 
-TUpgradeFrm::TUpgradeFrm(TUiPort& ui) : TDevFrm(ui), ui_(ui) { RestartTimeout(); }
+TUpgradeFrm::TUpgradeFrm(TUpgradeUi& ui) : TDevFrm(ui), ui_(ui) { RestartTimeout(); }
 
-TUpgradeFrm::~TUpgradeFrm() { ui_.StopTimer(TTimerId::TimeoutTimer); }
+TUpgradeFrm::~TUpgradeFrm() { ui_.StopTimeoutTimer(); }
 
 bool TUpgradeFrm::AttachSlave(TProtoSlaveDev* slave) {
   slave_ = slave;
@@ -40,9 +40,9 @@ bool TUpgradeFrm::AttachSlave(TProtoSlaveDev* slave) {
 
 void TUpgradeFrm::ShowModal() {
   FormShow();
-  ui_.ShowUpgradeWindow(true);
+  ui_.ShowWindow(true);
   ui_.RunModal([this] { return closed_; });
-  ui_.ShowUpgradeWindow(false);
+  ui_.ShowWindow(false);
 }
 
 void TUpgradeFrm::FormShow() {
@@ -112,7 +112,7 @@ TProtoMessagePtr TUpgradeFrm::GetNextPacket() {
   }
   // Timers and the progress bar belong to the UI thread.
   if (restartTimeout) PostTask([this] { RestartTimeout(); });
-  if (progress >= 0) PostTask([this, progress] { ui_.SetUpgradeProgress(progress); });
+  if (progress >= 0) PostTask([this, progress] { ui_.SetProgress(progress); });
   return message;
 }
 
@@ -158,19 +158,19 @@ void TUpgradeFrm::HandleInfoReply(const TProtoMessage& message, TAfter& after) {
 }
 
 void TUpgradeFrm::SelectImage(TAfter& after) {
-  if (BankBase == 0x1000 || BankBase == 0x8000) {
+  if (BankBase == kLowBankBase || BankBase == kHighBankBase) {
     if (ReportedAddress < 0x2000 || ReportedAddress > 0x2FFF) return Fail(after, Code("H8 Addr %04x", ReportedAddress));
     std::fill(std::begin(EraseMarks), std::end(EraseMarks), false);
     AvrMode = false;
     Offset = 0;
-    if (BankBase == 0x1000) {
-      Image = FindFirmwareImage("MXT_HI");
+    if (BankBase == kLowBankBase) {
+      Image = FindFirmwareImage(kHighBankImageName);
       EraseMarks[5] = EraseMarks[6] = true;
-      WriteBase = 0x8000;
+      WriteBase = kHighBankBase;
     } else {
-      Image = FindFirmwareImage("MXT_LO");
+      Image = FindFirmwareImage(kLowBankImageName);
       EraseMarks[4] = true;
-      WriteBase = 0x1000;
+      WriteBase = kLowBankBase;
     }
     ImageSize = static_cast<int>(Image.size);
     PageOffset = 0;
@@ -183,7 +183,7 @@ void TUpgradeFrm::SelectImage(TAfter& after) {
     if (ReportedAddress < 0x9000 || ReportedAddress > 0x10000) {
       return Fail(after, Code("AVR Addr %04x", ReportedAddress));
     }
-    Image = FindFirmwareImage("MXTA");
+    Image = FindFirmwareImage(kAvrImageName);
     after.slaveRestart = 1;
     State = WaitLoader;
     after.restartTimeout = true;
@@ -319,28 +319,28 @@ void TUpgradeFrm::Fail(TAfter& after, std::string code) {
 void TUpgradeFrm::Perform(TAfter& after) {
   if (after.slaveRestart >= 0 && slave_) slave_->Restart(after.slaveRestart == 1);
   if (after.restartTimeout) RestartTimeout();
-  if (after.progressMaximum >= 0) ui_.SetUpgradeProgressRange(after.progressMaximum);
+  if (after.progressMaximum >= 0) ui_.SetProgressRange(after.progressMaximum);
   if (after.reminder && !reminderOpen_) {
     reminderOpen_ = true;  // one reminder at a time
-    ui_.MessageBox(upgrade_texts::kReplug, upgrade_texts::kCaption, TMessageButtons::Ok);
+    ui_.Tell(upgrade_texts::kReplug);
     reminderOpen_ = false;
   }
   if (!after.fatal.empty()) {
     const std::string text = after.fatalInLoader
                                  ? upgrade_texts::kFailLoaderHead + after.fatal + upgrade_texts::kFailLoaderTail
                                  : upgrade_texts::kFailHead + after.fatal + upgrade_texts::kFailTail;
-    ui_.MessageBox(text, upgrade_texts::kCaption, TMessageButtons::Ok);
+    ui_.Tell(text);
     Close();
   }
   if (after.complete) {
-    ui_.MessageBox(upgrade_texts::kDone, upgrade_texts::kCaption, TMessageButtons::Ok);
+    ui_.Tell(upgrade_texts::kDone);
     Close();
   }
 }
 
 void TUpgradeFrm::RestartTimeout() {
-  ui_.StopTimer(TTimerId::TimeoutTimer);
-  ui_.StartTimer(TTimerId::TimeoutTimer, kTimeoutMs, [this] { TimeoutTimerTimer(); });
+  ui_.StopTimeoutTimer();
+  ui_.StartTimeoutTimer(kTimeoutMs, [this] { TimeoutTimerTimer(); });
 }
 
 void TUpgradeFrm::Close() {
@@ -359,7 +359,7 @@ bool TUpgradeFrm::FormClose() {
   }
   if (state == Finished) return true;
   const char* question = avr && state >= NextErase ? upgrade_texts::kCloseInLoader : upgrade_texts::kClose;
-  return ui_.MessageBox(question, upgrade_texts::kCaption, TMessageButtons::YesNo) == TMessageResult::Yes;
+  return ui_.Ask(question);
 }
 
 }  // namespace snimac

@@ -15,8 +15,8 @@
 
 #include "link/dev_frm.h"
 #include "link/proto_slave_dev.h"
-#include "link/ui_port.h"
-#include "upgrade/firmware_image.h"
+#include "resources/firmware_image.h"
+#include "upgrade/upgrade_ui.h"
 
 namespace snimac {
 
@@ -43,7 +43,7 @@ class TUpgradeFrm : public TDevFrm {
   };
 
   // Its time-out timer runs from creation.
-  explicit TUpgradeFrm(TUiPort& ui);
+  explicit TUpgradeFrm(TUpgradeUi& ui);
   ~TUpgradeFrm() override;
 
   // Borrows the endpoint: its messages and requests come here from now on.
@@ -86,7 +86,7 @@ class TUpgradeFrm : public TDevFrm {
   void RestartTimeout();
   void Close();
 
-  TUiPort& ui_;
+  TUpgradeUi& ui_;
   std::mutex lock_;
   // Procedure fields (lock_).
   int8_t State = QueryBank;

@@ -63,7 +63,21 @@ void THeadlessUi::SetLabel(TLabel label, const std::string& text) {
   PrintLine(out_, text);
 }
 
-TMessageResult THeadlessUi::MessageBox(const std::string& text, const std::string& caption, TMessageButtons buttons) {
+void THeadlessUi::AddGridRow(int, const std::string& time, const std::string& text) {
+  PrintLine(out_, "Karta: " + time + " " + text);
+}
+
+// Typed texts show themselves (as lines, without a display).
+void THeadlessUi::ShowDelivery(TDelivery where, const std::string& text) {
+  switch (where) {
+    case TDelivery::Typed: break;
+    case TDelivery::Serial: PrintLine(out_, "Sériový port: " + text); break;
+    case TDelivery::Server: PrintLine(out_, "Server: " + text); break;
+    case TDelivery::File: PrintLine(out_, "Soubor: " + text); break;
+  }
+}
+
+TMessageResult THeadlessUi::ShowMessageBox(const std::string& text, const std::string& caption, TMessageButtons buttons) {
   PrintLine(err_, caption + ": " + text);
   if (buttons == TMessageButtons::Ok) return TMessageResult::Ok;
   const bool yesNo = buttons == TMessageButtons::YesNo;

@@ -1,7 +1,8 @@
 // The console front end: no windows. Label texts become lines on stdout (the
-// identity line, every status, the upgrade's progress); message boxes are
-// printed on stderr, and a question is answered from the terminal when there
-// is one (anything but a clear yes, and no terminal at all, mean no). The UI
+// identity line, every status, the upgrade's progress), and so does every
+// read with where it went; message boxes are printed on stderr, and a
+// question is answered from the terminal when there is one (anything but a
+// clear yes, and no terminal at all, mean no). There is no tray. The UI
 // thread is the process's main thread running posted work and timers.
 #pragma once
 
@@ -14,11 +15,11 @@
 #include <optional>
 
 #include "app/timer_set.h"
-#include "link/ui_port.h"
+#include "app/view/view.h"
 
 namespace snimac {
 
-class THeadlessUi : public TUiPort {
+class THeadlessUi : public TView {
  public:
   // Reads one answer line from the user; nothing when there is no terminal
   // or the input has ended.
@@ -30,9 +31,16 @@ class THeadlessUi : public TUiPort {
   void Post(std::function<void()> task) override;
   void SetApplicationTitle(const std::string& title) override { title_ = title; }
   void SetLabel(TLabel label, const std::string& text) override;
-  void SetMenuItemVisible(TMenuItem, bool) override {}
-  void SetMenuItemChecked(TMenuItem, bool) override {}
-  TMessageResult MessageBox(const std::string& text, const std::string& caption, TMessageButtons buttons) override;
+  void AddGridRow(int row, const std::string& time, const std::string& text) override;
+  void SelectGridRow(int) override {}
+  // A console has no notification area, and needs none: the program is
+  // seen and ended at its terminal.
+  bool AddTrayIcon() override { return true; }
+  TTrayFailurePolicy TrayFailurePolicy() const override { return TTrayFailurePolicy::ShowWindowInstead; }
+  void ShowMenuItem(const TTrayMenuItem&) override {}
+  void CarryOut(TTrayAction) override {}
+  void ShowDelivery(TDelivery where, const std::string& text) override;
+  TMessageResult ShowMessageBox(const std::string& text, const std::string& caption, TMessageButtons buttons) override;
   void ShowException(const std::string& message) override;
   void StartTimer(TTimerId id, int intervalMs, TTimerTick tick) override { timers_.Start(id, intervalMs, std::move(tick)); }
   void StopTimer(TTimerId id) override { timers_.Stop(id); }

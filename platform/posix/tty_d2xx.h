@@ -51,16 +51,13 @@
 #include <string>
 #include <vector>
 
+#include "app/device_list.h"
 #include "link/d2xx.h"
 
 namespace snimac {
 
 // One device as the D2XX port presents it.
-struct TTtyDevice {
-  std::string path;         // e.g. /dev/ttyUSB0 or a pty slave /dev/pts/3
-  std::string description;  // USB product text; empty = unreadable
-  std::string serial;       // USB serial number; empty = unreadable
-};
+using TTtyDevice = TListedDevice;
 
 // The device list source: DiscoverFtdiTtys (platform/posix/tty_discovery.h),
 // or a fixed list, e.g. from ParseDeviceList(getenv("SNIMAC_DEVICES")).

@@ -19,19 +19,5 @@ namespace snimac {
 // Throws std::runtime_error when libudev cannot be used at all.
 std::vector<TTtyDevice> DiscoverFtdiTtys();
 
-// The explicit device list of the environment variable SNIMAC_DEVICES, which
-// replaces the discovery: "path|description|serial;path|description|serial…".
-//  - Entries are separated by ';'; an entry that is empty or only white space
-//    is ignored (so "a|b|c;" and ";;a|b|c" are fine, and "" is an empty list).
-//  - White space around each entry and each field is removed.
-//  - An entry must have exactly three fields, none of them empty: anything else
-//    throws std::invalid_argument whose message names the entry. A device
-//    with an unreadable text is a discovery matter; written by hand it is a
-//    mistake that would otherwise show only as "no usable reader".
-//  - Two entries with the same serial number throw std::invalid_argument
-//    too: the port opens devices by serial number, so the second could never
-//    be opened.
-// Texts are taken as they are (UTF-8); the port cuts them to 63 bytes.
-std::vector<TTtyDevice> ParseDeviceList(const std::string& text);
 
 }  // namespace snimac

@@ -254,12 +254,12 @@ void TX11Keyboard::KeybdEvent(uint8_t vk, uint8_t /*scan*/, uint32_t flags) {
   XFlush(display_.get());
 }
 
-uint32_t TX11Keyboard::MapVirtualKey(uint32_t code) {
+uint32_t TX11Keyboard::VirtualKeyToScanCode(uint32_t code) {
   const unsigned group = Sync();
   return code < 256 ? groups_[group].keycodeOfVk[code] : 0;
 }
 
-int16_t TX11Keyboard::VkKeyScanEx(char ch, TKeyboardLayout layout) {
+int16_t TX11Keyboard::VirtualKeyForChar(char ch, TKeyboardLayout layout) {
   Sync();
   const auto c = static_cast<unsigned char>(ch);
   // Printable ASCII characters are their own keysyms.

@@ -35,11 +35,11 @@ class TX11Keyboard : public TKeyboard {
   // used (X has its own key codes). Virtual keys without a key are dropped.
   void KeybdEvent(uint8_t vk, uint8_t scan, uint32_t flags) override;
   // The X key code of `code` in the current group, 0 when no key has it.
-  uint32_t MapVirtualKey(uint32_t code) override;
+  uint32_t VirtualKeyToScanCode(uint32_t code) override;
   // Printable ASCII only: the virtual key and the modifiers (0x100 Shift,
   // 0x600 AltGr) that type `ch` in group `layout` with the fewest modifiers;
   // -1 when no key types it.
-  int16_t VkKeyScanEx(char ch, TKeyboardLayout layout) override;
+  int16_t VirtualKeyForChar(char ch, TKeyboardLayout layout) override;
   // The current XKB group (0..3).
   TKeyboardLayout ForegroundLayout() override;
   // _NET_WM_NAME (or WM_NAME) of the active window, in UTF-8, cut to 127

@@ -1,6 +1,7 @@
-// A front end for tests: remembers label texts, menu states and message
-// boxes, answers boxes from a script, and runs posted work and timers when
-// asked. Timers run on the clock given (a virtual clock in scenarios).
+// A front end for tests: remembers label texts, grid rows, menu states, tray
+// actions, deliveries and message boxes, answers boxes from a script, and
+// runs posted work and timers when asked. Timers run on the clock given (a
+// virtual clock in scenarios).
 #pragma once
 
 #include <deque>
@@ -8,15 +9,16 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/timer_set.h"
-#include "link/ui_port.h"
+#include "app/view/view.h"
 #include "sim/virtual_clock.h"
 
 namespace snimac::test {
 
-class TFakeUi : public TUiPort {
+class TFakeUi : public TView {
  public:
   TFakeUi() : timers(ownClock) {}
   explicit TFakeUi(TClock& clock) : timers(clock) {}
@@ -45,9 +47,19 @@ class TFakeUi : public TUiPort {
     labels[label] = text;
     labelHistory.push_back(text);
   }
-  void SetMenuItemVisible(TMenuItem item, bool visible) override { menuVisible[item] = visible; }
-  void SetMenuItemChecked(TMenuItem item, bool checked) override { menuChecked[item] = checked; }
-  TMessageResult MessageBox(const std::string& text, const std::string& caption, TMessageButtons buttons) override {
+  void AddGridRow(int row, const std::string& time, const std::string& text) override {
+    gridRows.push_back(std::to_string(row) + "|" + time + "|" + text);
+  }
+  void SelectGridRow(int row) override { selectedRow = row; }
+  bool AddTrayIcon() override { return trayAvailable; }
+  TTrayFailurePolicy TrayFailurePolicy() const override { return trayPolicy; }
+  void ShowMenuItem(const TTrayMenuItem& item) override {
+    menuVisible[item.id] = item.visible;
+    menuChecked[item.id] = item.checked;
+  }
+  void CarryOut(TTrayAction action) override { trayActions.push_back(action); }
+  void ShowDelivery(TDelivery where, const std::string& text) override { deliveries.emplace_back(where, text); }
+  TMessageResult ShowMessageBox(const std::string& text, const std::string& caption, TMessageButtons buttons) override {
     boxes.push_back(caption + "|" + text);
     if (!answers.empty()) {
       const TMessageResult r = answers.front();
@@ -86,6 +98,12 @@ class TFakeUi : public TUiPort {
   std::vector<std::string> labelHistory;
   std::map<TMenuItem, bool> menuVisible;
   std::map<TMenuItem, bool> menuChecked;
+  std::vector<std::string> gridRows;  // "row|time|text"
+  int selectedRow = 0;
+  bool trayAvailable = true;
+  TTrayFailurePolicy trayPolicy = TTrayFailurePolicy::Fail;
+  std::vector<TTrayAction> trayActions;
+  std::vector<std::pair<TDelivery, std::string>> deliveries;
   std::vector<std::string> boxes;
   std::deque<TMessageResult> answers;
   std::map<TTimerId, int> timerStarts;

@@ -61,7 +61,7 @@ void TRecordingKeyboard::KeybdEvent(uint8_t vk, uint8_t scan, uint32_t flags) {
   if (onEvent) onEvent(events.back());
 }
 
-uint32_t TRecordingKeyboard::MapVirtualKey(uint32_t code) {
+uint32_t TRecordingKeyboard::VirtualKeyToScanCode(uint32_t code) {
   static const std::map<uint32_t, uint32_t> kScanCodes = {
       {kVkShift, 0x2A}, {kVkControl, 0x1D}, {kVkMenu, 0x38}, {kVkRMenu, 0x38}, {kVkReturn, 0x1C},
   };
@@ -72,7 +72,7 @@ uint32_t TRecordingKeyboard::MapVirtualKey(uint32_t code) {
   return it == kScanCodes.end() ? 0 : it->second;
 }
 
-int16_t TRecordingKeyboard::VkKeyScanEx(char ch, TKeyboardLayout layout) {
+int16_t TRecordingKeyboard::VirtualKeyForChar(char ch, TKeyboardLayout layout) {
   const auto l = layouts.find(layout);
   if (l == layouts.end()) return -1;
   const auto c = l->second.find(ch);

@@ -47,9 +47,9 @@ class TRecordingKeyboard : public TKeyboard {
 
   void KeybdEvent(uint8_t vk, uint8_t scan, uint32_t flags) override;
   // Scan codes of a PC keyboard for modifiers, Enter and F1..F12; 0 for others.
-  uint32_t MapVirtualKey(uint32_t code) override;
+  uint32_t VirtualKeyToScanCode(uint32_t code) override;
   // From layouts[layout]; -1 for characters (or layouts) not in the tables.
-  int16_t VkKeyScanEx(char ch, TKeyboardLayout layout) override;
+  int16_t VirtualKeyForChar(char ch, TKeyboardLayout layout) override;
   TKeyboardLayout ForegroundLayout() override { return foregroundLayout; }
   std::string ForegroundTitle() override { return foregroundTitle; }
 

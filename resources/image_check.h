@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "upgrade/firmware_image.h"
+#include "resources/firmware_image.h"
 
 namespace snimac {
 

@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <string>
 
+#include "link/crc.h"
+
 namespace snimac {
 
 struct TFirmwareImage {
@@ -51,5 +53,10 @@ inline constexpr size_t kH8HeaderCrcOffset = 0x00;
 inline constexpr size_t kH8BankBaseOffset = 0x06;
 inline constexpr uint16_t kHighBankBase = 0x8000;
 inline constexpr uint16_t kLowBankBase = 0x1000;
+
+// CRC-16/MCRF4XX, the check the images carry (and the loader's check of its
+// commands): the link's CRC from 0xFFFF without the final inversion the link
+// applies to its frames.
+inline uint16_t FirmwareCrc(const uint8_t* bytes, size_t count) { return Crc16Block(0xFFFF, bytes, count); }
 
 }  // namespace snimac

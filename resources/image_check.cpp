@@ -1,8 +1,6 @@
-#include "upgrade/image_check.h"
+#include "resources/image_check.h"
 
 #include <cstdio>
-
-#include "upgrade/loader_commands.h"
 
 namespace snimac {
 namespace {
@@ -31,7 +29,7 @@ std::optional<std::string> CheckAvrImage(const TFirmwareImage& image) {
   for (size_t at = static_cast<size_t>(used); at < kAvrInfoBlockOffset; ++at)
     if (image.data[at] != 0xFF) return "byte at " + Hex(static_cast<unsigned>(at)) + " after the used length is not 0xFF";
   const uint16_t stored = LittleEndianWord(image, kAvrProgramCrcOffset);
-  const uint16_t actual = LoaderCrc(image.data, static_cast<size_t>(used));
+  const uint16_t actual = FirmwareCrc(image.data, static_cast<size_t>(used));
   if (stored != actual) return "program CRC " + Hex(actual) + " differs from the info block's " + Hex(stored);
   return std::nullopt;
 }
@@ -41,7 +39,7 @@ std::optional<std::string> CheckH8Image(const TFirmwareImage& image, uint16_t ba
   const uint16_t base = BigEndianWord(image, kH8BankBaseOffset);
   if (base != bankBase) return "bank base " + Hex(base) + " in the header, expected " + Hex(bankBase);
   const uint16_t stored = BigEndianWord(image, kH8HeaderCrcOffset);
-  const uint16_t actual = LoaderCrc(image.data + 2, image.size - 2);
+  const uint16_t actual = FirmwareCrc(image.data + 2, image.size - 2);
   if (stored != actual) return "contents CRC " + Hex(actual) + " differs from the header's " + Hex(stored);
   return std::nullopt;
 }

@@ -1,0 +1,77 @@
+#include "platform/posix/posix_platform.h"
+
+#include <clocale>
+#include <cstdlib>
+
+#include "cards/keyboard_typist.h"
+#include "platform/posix/d2xx_library.h"
+#include "platform/posix/locale_separators.h"
+#include "platform/posix/posix_texts.h"
+#include "platform/posix/tcp_line_client.h"
+#include "platform/posix/thread_namer.h"
+#include "platform/posix/tty_d2xx.h"
+#include "platform/posix/tty_discovery.h"
+#include "platform/posix/tty_serial_port.h"
+#include "platform/posix/x11_keyboard.h"
+
+namespace snimac {
+
+namespace {
+
+TFtdiDrivers LinuxFtdiDrivers() {
+  TFtdiDrivers drivers;
+  drivers.defaultKind = "tty";
+  drivers.serialDriver = [] { return std::make_unique<TTtyD2xx>([] { return DiscoverFtdiTtys(); }); };
+  drivers.listedDevices = [](std::vector<TListedDevice> devices) {
+    return std::make_unique<TTtyD2xx>([devices] { return devices; });
+  };
+  drivers.vendorLibrary = [] { return std::make_unique<TD2xxLibrary>(); };
+  return drivers;
+}
+
+std::string HomeOr(const char* fallback) {
+  const char* home = std::getenv("HOME");
+  return home && *home ? std::string(home) + "/" : fallback;
+}
+
+}  // namespace
+
+std::optional<std::string> EnvironmentSetting(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  if (!value) return std::nullopt;
+  return std::string(value);
+}
+
+TPosixPlatform::TPosixPlatform(std::unique_ptr<TTypist> typistWithoutDisplay) {
+  InstallPosixThreadNamer();
+  std::setlocale(LC_ALL, "");
+  ftdi_ = SelectFtdiAccess(EnvironmentSetting, clock_, LinuxFtdiDrivers());
+
+  const std::string display = EnvironmentSetting("DISPLAY").value_or("");
+  if (!display.empty()) {
+    keyboard_ = std::make_unique<TX11Keyboard>(display);
+    typist_ = std::make_unique<TKeyboardTypist>(*keyboard_, clock_);
+    typingNote_ = posix_texts::kTypingIntoDisplay + display;
+  } else {
+    typist_ = std::move(typistWithoutDisplay);
+    typingNote_ = typist_ ? posix_texts::kTypingAsLines : posix_texts::kTypingNowhere;
+  }
+
+  services_.d2xx = ftdi_.d2xx.get();
+  services_.clock = &clock_;
+  services_.defaultDbFileName = HomeOr("") + "vestibar/vestibar.db";
+  services_.defaultLogDir = "/tmp/";
+  services_.pathStyle = TPathStyle::Posix;
+  const std::string serialPath = SerialPortPathFromEnvironment();
+  services_.openSerialPort = [serialPath] { return OpenTtySerialPort(serialPath); };
+  services_.typist = typist_.get();
+  services_.makeLineClient = [] { return std::make_unique<TTcpLineClient>(); };
+  services_.serverSetting = ServerSettingFromEnvironment();
+  services_.dateTimeSeparators = LocaleDateTimeSeparators();
+  services_.simulatedReader = ftdi_.kind == "sim";
+}
+
+// The typist goes before the keyboard it types on.
+TPosixPlatform::~TPosixPlatform() { typist_.reset(); }
+
+}  // namespace snimac

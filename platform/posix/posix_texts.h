@@ -1,0 +1,10 @@
+// The Linux adapters' user-visible texts (UTF-8).
+#pragma once
+
+namespace snimac::posix_texts {
+
+inline constexpr const char* kTypingIntoDisplay = "Psaní: do okna s fokusem na displeji X11 ";
+inline constexpr const char* kTypingAsLines = "Psaní: řádky na standardní výstup (není DISPLAY)";
+inline constexpr const char* kTypingNowhere = "Psaní: není kam psát (není DISPLAY)";
+
+}  // namespace snimac::posix_texts
