@@ -3,13 +3,16 @@
 #   ./build.sh demo   install what is needed, build, run snimac-headless on the simulated reader
 #   ./build.sh test   install what is needed, build (warnings are errors), run every test,
 #                     then every test again under ThreadSanitizer and under
-#                     AddressSanitizer + UBSan
+#                     AddressSanitizer + UBSan, and cross-compile the core and its
+#                     tests for Windows (i686, x86_64) after <windows.h>
 #   ./build.sh build  just build (build/)
+#   ./build.sh windows-check   only the Windows cross-compile of the core and its tests
 set -euo pipefail
 cd "$(dirname "$0")"
 
 JOBS=${JOBS:-$(nproc)}
-PACKAGES=(cmake g++ make pkg-config libgtest-dev libudev-dev libx11-dev libxtst-dev xvfb x11-xkb-utils xkb-data)
+PACKAGES=(cmake g++ make pkg-config libgtest-dev googletest libudev-dev libx11-dev libxtst-dev xvfb x11-xkb-utils
+  xkb-data g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix)
 
 install_packages() {
   local missing=()
@@ -43,6 +46,19 @@ run_tests() {
   (cd "$dir" && ctest --output-on-failure -j "$JOBS" "$@")
 }
 
+# The core and its tests cross-compiled for Windows with MinGW-w64, both
+# architectures, warnings as errors, everything checked after <windows.h>.
+# The tests are only compiled here: they run under Wine with the Windows program.
+windows_check() {
+  build build --target snimac_make_firmware_images  # the images are generated on this machine
+  local arch
+  for arch in i686 x86_64; do
+    echo "== Windows ($arch): the core and its tests, compiled after <windows.h>"
+    build "build-win-check-$arch" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DSNIMAC_WERROR=ON \
+      -DSNIMAC_WINDOWS_HEADER_CHECK=ON -DSNIMAC_HOST_FIRMWARE_GENERATOR="$PWD/build/resources/snimac_make_firmware_images"
+  done
+}
+
 case "${1:-}" in
   demo)
     install_packages
@@ -55,6 +71,7 @@ case "${1:-}" in
     echo "== Build (warnings are errors) and all tests"
     build build -DSNIMAC_WERROR=ON
     run_tests build
+    windows_check
     # Every test, not only the link's: start-up and the hosts run the link thread too.
     echo "== All tests under ThreadSanitizer"
     build build-tsan -DSNIMAC_WERROR=ON -DSNIMAC_SANITIZE=thread
@@ -62,13 +79,18 @@ case "${1:-}" in
     echo "== All tests under AddressSanitizer + UBSan"
     build build-asan -DSNIMAC_WERROR=ON -DSNIMAC_SANITIZE=address
     ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1" run_tests build-asan
+    windows_check
+    ;;
+  windows-check)
+    install_packages
+    windows_check
     ;;
   build)
     install_packages
     build build
     ;;
   *)
-    echo "usage: $0 demo|test|build" >&2
+    echo "usage: $0 demo|test|build|windows-check" >&2
     exit 2
     ;;
 esac

@@ -7,6 +7,13 @@
 #include "link/proto_slave.h"
 #include "link/protocol.h"
 
+// <windows.h> (through winspool.h) defines SetForm as a macro for a printer
+// call; the endpoint's operation keeps its name, so a Windows translation
+// unit that has seen that header must not rename it.
+#ifdef SetForm
+#undef SetForm
+#endif
+
 namespace snimac {
 
 class TProtoSlaveDev : public TProtoSlave {

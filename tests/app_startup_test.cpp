@@ -10,7 +10,7 @@
 #include "app/main_frm.h"
 #include "app/process_entry.h"
 #include "app/startup_error.h"
-#include "platform/posix/real_clock.h"
+#include "tests/support/steady_clock.h"
 #include "tests/support/fake_ui.h"
 #include "tests/support/refused_line_client.h"
 #include "tests/support/scripted_d2xx.h"
@@ -61,7 +61,7 @@ struct TStartRig {
   }
 
   fs::path dir;
-  TRealClock clock;
+  test::TSteadyClock clock;
   TScriptedD2xx d2xx{clock};
   TFakeUi ui;
   TPlatformServices platform;

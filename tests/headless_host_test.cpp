@@ -12,7 +12,7 @@
 #include <optional>
 #include <cctype>
 
-#include "tests/support/child_process.h"
+#include "tests/support/posix/child_process.h"
 
 namespace snimac::test {
 namespace {

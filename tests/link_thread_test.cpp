@@ -7,7 +7,7 @@
 #include "link/proto_slave.h"
 #include "link/protocol.h"
 #include "link/thread_name.h"
-#include "platform/posix/real_clock.h"
+#include "tests/support/steady_clock.h"
 #include "tests/support/memory_log.h"
 #include "tests/support/scripted_d2xx.h"
 
@@ -15,14 +15,14 @@ namespace snimac::test {
 namespace {
 
 // The real clock, remembering every sleep the link asks for.
-class TRecordingClock : public TRealClock {
+class TRecordingClock : public test::TSteadyClock {
  public:
   void SleepUs(int64_t us) override {
     {
       std::lock_guard<std::mutex> guard(lock);
       sleeps.push_back(us / 1000);
     }
-    TRealClock::SleepUs(us);
+    test::TSteadyClock::SleepUs(us);
   }
   std::vector<int64_t> Sleeps() {
     std::lock_guard<std::mutex> guard(lock);
@@ -136,7 +136,7 @@ TEST(LinkThreadDeathTest, DestroyingTheLinkWithEndpointsStopsLoudly) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_DEATH(
       {
-        TRealClock clock;
+        test::TSteadyClock clock;
         TScriptedD2xx d2xx{clock};
         auto link = std::make_unique<TProtocol>(d2xx, clock, nullptr, TThreadWatch::Current());
         auto* leaked = new TProtoSlave(*link, nullptr);

@@ -1,12 +1,10 @@
-// The grid of reads as its front ends see it, and the user's separators it
-// is drawn with.
+// The grid of reads as its front ends see it.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "cards/log_grid.h"
-#include "platform/posix/locale_separators.h"
 
 namespace snimac {
 namespace {
@@ -60,28 +58,6 @@ TEST(LogGrid, TimeUsesTheUserSeparatorsWhileRecordsKeepTheFixedForm) {
   EXPECT_EQ(grid.Cell(1, TLogGrid::kTimeColumn), "02.01.2027 03:04");
   EXPECT_EQ(grid.Cell(2, TLogGrid::kTimeColumn), "06.12.2026 14:10");
   EXPECT_EQ(FormatRecordTime(kRead.Time), "06/12/2026-14:10");
-}
-
-TEST(LocaleSeparators, FirstSeparatorOfTheFormat) {
-  const struct {
-    const char* format;
-    char separator;
-  } cases[] = {
-      {"%d.%m.%Y", '.'},   {"%m/%d/%y", '/'},  {"%Y-%m-%d", '-'}, {"%-d.%-m.%Y", '.'},
-      {"%Ey/%m/%d", '/'},  {"%H:%M:%S", ':'},  {"%Hh%M", '?'},    {"%%%d/%m", '/'},
-      {"%e. %B %Y", '.'},  {"", '?'},          {"%", '?'},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.format);
-    EXPECT_EQ(SeparatorOfFormat(c.format, '?'), c.separator);
-  }
-}
-
-TEST(LocaleSeparators, TheCLocale) {
-  // Tests do not call setlocale: the "C" locale, whose date format is %m/%d/%y.
-  const TDateTimeSeparators separators = LocaleDateTimeSeparators();
-  EXPECT_EQ(separators.date, '/');
-  EXPECT_EQ(separators.time, ':');
 }
 
 }  // namespace

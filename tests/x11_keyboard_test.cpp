@@ -19,7 +19,7 @@
 #include "cards/keyboard_typist.h"
 #include "platform/posix/x11_keyboard.h"
 #include "sim/virtual_clock.h"
-#include "tests/support/child_process.h"
+#include "tests/support/posix/child_process.h"
 
 // After gtest: Xlib defines macros such as None and Bool.
 #include <X11/XKBlib.h>

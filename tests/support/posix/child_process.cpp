@@ -1,4 +1,4 @@
-#include "tests/support/child_process.h"
+#include "tests/support/posix/child_process.h"
 
 #include <fcntl.h>
 #include <stdlib.h>

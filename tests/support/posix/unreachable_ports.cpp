@@ -1,4 +1,4 @@
-#include "tests/support/unreachable_ports.h"
+#include "tests/support/posix/unreachable_ports.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "platform/posix/tcp_line_client.h"
-#include "tests/support/line_server.h"
-#include "tests/support/unreachable_ports.h"
+#include "tests/support/posix/line_server.h"
+#include "tests/support/posix/unreachable_ports.h"
 
 namespace snimac {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/support/line_server.h"
+#include "tests/support/posix/line_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
