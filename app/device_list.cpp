@@ -3,6 +3,8 @@
 #include <set>
 #include <stdexcept>
 
+#include "app/texts.h"
+
 namespace snimac {
 
 namespace {
@@ -36,18 +38,16 @@ std::vector<TListedDevice> ParseDeviceList(const std::string& text) {
       if (bar == std::string::npos) break;
       from = bar + 1;
     }
-    const std::string prefix = "SNIMAC_DEVICES: položka '" + entry + "' ";
-    if (fields.size() != 3) {
-      throw std::invalid_argument(prefix + "nemá tvar cesta|popis|sériové číslo");
-    }
-    static const char* const kNames[] = {"cesta", "popis", "sériové číslo"};
+    const std::string prefix = texts::With(texts::kErrDeviceEntry, entry);
+    if (fields.size() != 3) throw std::invalid_argument(prefix + texts::kErrDeviceShape);
     for (size_t i = 0; i < fields.size(); ++i) {
       if (fields[i].empty()) {
-        throw std::invalid_argument(prefix + "nemá tvar cesta|popis|sériové číslo (chybí " + kNames[i] + ")");
+        throw std::invalid_argument(prefix + texts::kErrDeviceShape +
+                                    texts::With(texts::kErrDeviceMissingField, texts::kDeviceFieldNames[i]));
       }
     }
     if (!serials.insert(fields[2]).second) {
-      throw std::invalid_argument(prefix + "opakuje sériové číslo '" + fields[2] + "'");
+      throw std::invalid_argument(prefix + texts::With(texts::kErrDeviceSerialTwice, fields[2]));
     }
     devices.push_back(TListedDevice{fields[0], fields[1], fields[2]});
   }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "app/startup_error.h"
+#include "app/texts.h"
 
 namespace snimac {
 
@@ -51,7 +52,7 @@ const TOptionRule* FindOption(std::string_view name) {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 [[noreturn]] void ThrowInvalidArgument(const std::string& arg) {
-  throw TStartupError("Neplatný argument '" + arg + "'");
+  throw TStartupError(texts::With(texts::kErrArgument, arg));
 }
 
 }  // namespace
@@ -90,7 +91,7 @@ void ParsePrefix(const std::string& value, int32_t& key, uint32_t& modifiers) {
   }
   // Exactly one key, and nothing after it.
   if (parsedKey == 0 || p != value.size()) {
-    throw TStartupError("Neplatný prefix '" + value + "'");
+    throw TStartupError(texts::With(texts::kErrPrefix, value));
   }
   key = parsedKey;
   modifiers = parsedModifiers;

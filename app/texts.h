@@ -22,6 +22,8 @@ inline constexpr const char* kUpgradeLogSource = "Upgrade";
 // Source of the attendance file's lines in the link log.
 inline constexpr const char* kAttendanceLogSource = "Vestibar";
 
+inline constexpr const char* kErrArgument = "Neplatný argument '%s'";
+inline constexpr const char* kErrPrefix = "Neplatný prefix '%s'";
 inline constexpr const char* kErrCount = "FT_ListDevices(count) failed";
 inline constexpr const char* kErrNoReader = "Nebyl nalezen použitelny snímač";
 inline constexpr const char* kErrSerialPort = "Nepodařilo se otevřít port CNCB0, zkontrolujte instalaci com0com";
@@ -31,6 +33,12 @@ inline constexpr const char* kErrOpenFile = "Nepodařilo se otevřít soubor '%s
 inline constexpr const char* kErrUnsavedReads = "Tato čtení se nepodařilo uložit do souboru '%s':";
 inline constexpr const char* kErrFtdiKind = "Neznámý způsob přístupu k FTDI SNIMAC_FTDI='%s' (tty, d2xx, sim)";
 inline constexpr const char* kErrFtdiMissing = "Způsob přístupu k FTDI SNIMAC_FTDI='%s' není v tomto systému k dispozici";
+// SNIMAC_DEVICES: each message follows "SNIMAC_DEVICES: položka '<entry>' ".
+inline constexpr const char* kErrDeviceEntry = "SNIMAC_DEVICES: položka '%s' ";
+inline constexpr const char* kErrDeviceShape = "nemá tvar cesta|popis|sériové číslo";
+inline constexpr const char* kDeviceFieldNames[] = {"cesta", "popis", "sériové číslo"};
+inline constexpr const char* kErrDeviceMissingField = " (chybí %s)";
+inline constexpr const char* kErrDeviceSerialTwice = "opakuje sériové číslo '%s'";
 inline constexpr const char* kErrServerSetting = "Neplatná adresa serveru SNIMAC_SERVER '%s'";
 
 }  // namespace snimac::texts

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <utility>
 
+#include "cards/card_texts.h"
 #include "cards/read_time.h"
 
 namespace snimac {
@@ -14,7 +15,7 @@ std::string ServerLine(const TLogItem& item) { return "L " + FormatRecordTime(it
 std::string FileLine(const TLogItem& item) { return FormatRecordTime(item.Time) + " " + item.Text; }
 
 std::string FileErrorMessage(const std::string& path) {
-  const std::string_view text = kErrWriteFile;
+  const std::string_view text = card_texts::kErrWriteFile;
   const size_t at = text.find("%s");
   return std::string(text.substr(0, at)) + path + std::string(text.substr(at + 2));
 }

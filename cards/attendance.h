@@ -21,9 +21,6 @@
 
 namespace snimac {
 
-// Shown and logged when the attendance file cannot be written.
-inline constexpr const char* kErrWriteFile = "Chyba zápisu do souboru '%s'";
-
 // The bounds of one server exchange: the window waits at most for the
 // connect, and for each record one write and one reply.
 struct TAttendanceLimits {

@@ -4,6 +4,8 @@
 namespace snimac::upgrade_texts {
 
 inline constexpr const char* kCaption = "Upgrade";
+// The window's one line under its progress bar.
+inline constexpr const char* kInProgress = "Probíhá aktualizace snímače.";
 inline constexpr const char* kDone = "Aktualizace byla uspešně dokončena";
 inline constexpr const char* kReplug = "Odpojte a znovu připojte snímač, prosím";
 

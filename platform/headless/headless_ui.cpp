@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <iterator>
 #include <string>
+
+#include "platform/headless/headless_texts.h"
+#include "upgrade/upgrade_texts.h"
 
 namespace snimac {
 
@@ -64,16 +68,16 @@ void THeadlessUi::SetLabel(TLabel label, const std::string& text) {
 }
 
 void THeadlessUi::AddGridRow(int, const std::string& time, const std::string& text) {
-  PrintLine(out_, "Karta: " + time + " " + text);
+  PrintLine(out_, headless_texts::kGridRow + time + " " + text);
 }
 
 // Typed texts show themselves (as lines, without a display).
 void THeadlessUi::ShowDelivery(TDelivery where, const std::string& text) {
   switch (where) {
     case TDelivery::Typed: break;
-    case TDelivery::Serial: PrintLine(out_, "Sériový port: " + text); break;
-    case TDelivery::Server: PrintLine(out_, "Server: " + text); break;
-    case TDelivery::File: PrintLine(out_, "Soubor: " + text); break;
+    case TDelivery::Serial: PrintLine(out_, headless_texts::kToSerial + text); break;
+    case TDelivery::Server: PrintLine(out_, headless_texts::kToServer + text); break;
+    case TDelivery::File: PrintLine(out_, headless_texts::kToFile + text); break;
   }
 }
 
@@ -81,17 +85,18 @@ TMessageResult THeadlessUi::ShowMessageBox(const std::string& text, const std::s
   PrintLine(err_, caption + ": " + text);
   if (buttons == TMessageButtons::Ok) return TMessageResult::Ok;
   const bool yesNo = buttons == TMessageButtons::YesNo;
-  std::fprintf(err_, "%s ", yesNo ? "[ano/ne]" : "[ok/zrušit]");
+  std::fprintf(err_, "%s ", yesNo ? headless_texts::kChoicesYesNo : headless_texts::kChoicesOkCancel);
   std::fflush(err_);
   const std::optional<std::string> answer = readAnswer_ ? readAnswer_() : std::nullopt;
   const bool consent = answer && IsConsentAnswer(*answer);
-  PrintLine(err_, consent ? (yesNo ? "ano" : "ok") : (yesNo ? "ne" : "zrušit"));
+  using namespace headless_texts;
+  PrintLine(err_, consent ? (yesNo ? kYes : kOk) : (yesNo ? kNo : kCancel));
   if (yesNo) return consent ? TMessageResult::Yes : TMessageResult::No;
   return consent ? TMessageResult::Ok : TMessageResult::Cancel;
 }
 
 void THeadlessUi::ShowUpgradeWindow(bool shown) {
-  if (shown) PrintLine(out_, "Upgrade: Probíhá aktualizace snímače.");
+  if (shown) PrintLine(out_, std::string(upgrade_texts::kCaption) + ": " + upgrade_texts::kInProgress);
   progressShown_ = -1;
 }
 
@@ -100,7 +105,7 @@ void THeadlessUi::SetUpgradeProgress(int position) {
   const int percent = progressMaximum_ > 0 ? position * 100 / progressMaximum_ : 0;
   if (progressShown_ >= 0 && percent < progressShown_ + 10) return;
   progressShown_ = percent - percent % 10;
-  PrintLine(out_, "Upgrade: " + std::to_string(percent) + " %");
+  PrintLine(out_, std::string(upgrade_texts::kCaption) + ": " + std::to_string(percent) + " %");
 }
 
 bool IsConsentAnswer(const std::string& answer) {
@@ -109,7 +114,8 @@ bool IsConsentAnswer(const std::string& answer) {
     if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
     word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
-  return word == "y" || word == "yes" || word == "a" || word == "ano" || word == "ok";
+  return std::find(std::begin(headless_texts::kConsentAnswers), std::end(headless_texts::kConsentAnswers), word) !=
+         std::end(headless_texts::kConsentAnswers);
 }
 
 void THeadlessUi::ShowException(const std::string& message) { PrintLine(err_, title_ + ": " + message); }

@@ -4,13 +4,16 @@
 
 #include <stdexcept>
 
+#include "app/texts.h"
+#include "platform/posix/posix_texts.h"
+
 namespace snimac {
 
 namespace {
 
 std::string DlError() {
   const char* text = dlerror();
-  return text ? std::string(text) : std::string("neznámá chyba");
+  return text ? std::string(text) : std::string(posix_texts::kUnknownError);
 }
 
 }  // namespace
@@ -31,7 +34,7 @@ void TD2xxLibrary::Resolve(F& function, const char* symbol) {
 TD2xxLibrary::TD2xxLibrary(const std::string& name) : name_(name) {
   library_ = dlopen(name_.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library_ == nullptr) {
-    throw std::runtime_error("Knihovnu " + name_ + " nelze načíst: " + DlError());
+    throw std::runtime_error(texts::With(posix_texts::kErrLoadLibrary, name_) + DlError());
   }
   Resolve(listDevices_, "FT_ListDevices");
   Resolve(openEx_, "FT_OpenEx");

@@ -6,6 +6,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "platform/posix/posix_texts.h"
+
 namespace snimac {
 
 namespace {
@@ -48,7 +50,7 @@ std::vector<TTtyDevice> DiscoverFtdiTtys() {
   TUdevPtr<udev_enumerate> enumerate(udev_enumerate_new(context.get()));
   if (!enumerate || udev_enumerate_add_match_subsystem(enumerate.get(), "tty") < 0 ||
       udev_enumerate_scan_devices(enumerate.get()) < 0) {
-    throw std::runtime_error("libudev: výčet zařízení tty selhal");
+    throw std::runtime_error(posix_texts::kErrUdevScan);
   }
   std::vector<TTtyDevice> devices;
   udev_list_entry* entry;
