@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -61,7 +62,7 @@ class TMainFrm : public TDevFrm {
   bool PoslatEnter1Checked() const { return TrayPopup.PoslatEnter(); }
   void TrayIconMouse(TTrayMouse message);
   // A system command of the main window (WM_SYSCOMMAND's wParam).
-  void SysCommand(unsigned command);
+  void SysCommand(std::uintptr_t command);
   // The desktop session asks whether it may end (always), then ends
   // (`ending`) or goes on; when it ends, pending reads are delivered and the
   // icon goes, for the process may be stopped without a teardown.

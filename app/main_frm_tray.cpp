@@ -13,7 +13,7 @@ void TMainFrm::PoslatEnter1Click() {
 
 void TMainFrm::TrayIconMouse(TTrayMouse message) { CarryOut(TrayIcon1.Mouse(message)); }
 
-void TMainFrm::SysCommand(unsigned command) { CarryOut(TrayIcon1.SystemCommand(command)); }
+void TMainFrm::SysCommand(std::uintptr_t command) { CarryOut(TrayIcon1.SystemCommand(command)); }
 
 void TMainFrm::EndSession(bool ending) {
   if (ending && Attendance && !Attendance->FlushAtExit()) ShowUnsavedReads();

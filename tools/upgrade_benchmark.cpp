@@ -18,6 +18,7 @@
 #include "sim/virtual_clock.h"
 #include "upgrade/loader_commands.h"
 #include "upgrade/page_walk.h"
+#include "upgrade/upgrade_texts.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ class TBenchUi : public TView {
   void CarryOut(TTrayAction) override {}
   void ShowDelivery(TDelivery, const std::string&) override {}
   TMessageResult ShowMessageBox(const std::string& text, const std::string&, TMessageButtons buttons) override {
-    if (text.rfind("Aktualizace byla", 0) == 0) completed = true;
+    if (text == upgrade_texts::kDone) completed = true;
     if (buttons == TMessageButtons::OkCancel && onConsent) onConsent();
     return buttons == TMessageButtons::YesNo ? TMessageResult::Yes : TMessageResult::Ok;
   }

@@ -17,7 +17,5 @@ inline constexpr const char* kOk = "ok";
 inline constexpr const char* kCancel = "zrušit";
 // The answers that mean yes (compared in lower case, blanks ignored).
 inline constexpr const char* kConsentAnswers[] = {"y", "yes", "a", "ano", "ok"};
-// Before a start-up failure that comes before any window.
-inline constexpr const char* kErrorPrefix = "Chyba: ";
 
 }  // namespace snimac::headless_texts

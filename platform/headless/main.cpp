@@ -9,7 +9,7 @@
 
 #include "app/main_frm.h"
 #include "app/process_entry.h"
-#include "platform/headless/headless_texts.h"
+#include "app/texts.h"
 #include "platform/headless/headless_ui.h"
 #include "platform/headless/line_typist.h"
 #include "platform/headless/terminal_answer.h"
@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
   try {
     platform = std::make_unique<TPosixPlatform>(std::make_unique<TLineTypist>(stdout));
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s%s\n", headless_texts::kErrorPrefix, e.what());
+    // As the error box would show it: its caption, then the message.
+    std::fprintf(stderr, "%s: %s\n", texts::kErrorCaption, e.what());
     return 1;
   }
   std::fprintf(stderr, "%s\n", platform->TypingNote().c_str());
