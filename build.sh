@@ -3,16 +3,18 @@
 #   ./build.sh demo   install what is needed, build, run snimac-headless on the simulated reader
 #   ./build.sh test   install what is needed, build (warnings are errors), run every test,
 #                     cross-compile the core and its tests for Windows (i686,
-#                     x86_64) after <windows.h>, then run every test again under
+#                     x86_64) after <windows.h> and run its tests under Wine,
+#                     then run every test again under
 #                     ThreadSanitizer and under AddressSanitizer + UBSan
 #   ./build.sh build  just build (build/)
-#   ./build.sh windows-check   only the Windows cross-compile of the core and its tests
+#   ./build.sh windows  the Windows programs and tests (build-win32, build-win64),
+#                     the tests run under Wine
 set -euo pipefail
 cd "$(dirname "$0")"
 
 JOBS=${JOBS:-$(nproc)}
 PACKAGES=(cmake g++ make pkg-config libgtest-dev googletest libudev-dev libx11-dev libxtst-dev xvfb x11-xkb-utils
-  xkb-data g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix)
+  xkb-data g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386)
 
 install_packages() {
   local missing=()
@@ -23,6 +25,8 @@ install_packages() {
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo=sudo
   echo "== Installing ${missing[*]}"
+  # Wine's 32-bit half (wine32:i386) comes from the i386 architecture.
+  dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
@@ -36,7 +40,7 @@ build() {
     target=(--target "$2")
     shift 2
   fi
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug "$@" >/dev/null
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Debug}" "$@" >/dev/null
   cmake --build "$dir" -j "$JOBS" "${target[@]}"
 }
 
@@ -46,17 +50,32 @@ run_tests() {
   (cd "$dir" && ctest --output-on-failure -j "$JOBS" "$@")
 }
 
-# The core and its tests cross-compiled for Windows with MinGW-w64, both
-# architectures, warnings as errors, everything checked after <windows.h>.
-# The tests are only compiled here: they run under Wine with the Windows program.
-windows_check() {
+# The Windows programs and tests, cross-built with MinGW-w64 for both
+# architectures (build-win32: i686, build-win64: x86_64), statically linked,
+# warnings as errors, and the core checked to compile after <windows.h>.
+windows_build() {
   build build --target snimac_make_firmware_images  # the images are generated on this machine
-  local arch
+  local arch dir
   for arch in i686 x86_64; do
-    echo "== Windows ($arch): the core and its tests, compiled after <windows.h>"
-    build "build-win-check-$arch" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DSNIMAC_WERROR=ON \
+    dir=build-win32
+    [ "$arch" = x86_64 ] && dir=build-win64
+    echo "== Windows ($arch): the program, the core and its tests ($dir)"
+    BUILD_TYPE=Release build "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$arch.cmake -DSNIMAC_WERROR=ON \
       -DSNIMAC_WINDOWS_HEADER_CHECK=ON -DSNIMAC_HOST_FIRMWARE_GENERATOR="$PWD/build/resources/snimac_make_firmware_images"
   done
+}
+
+# The Windows tests of both builds under Wine, after a check that every
+# program and DLL imports only Windows' own DLLs. Both run before a failure ends the script.
+windows_tests() {
+  local failed=0
+  tests/wine/run_windows_tests.sh build-win64 x86_64 || failed=1
+  tests/wine/run_windows_tests.sh build-win32 i686 || failed=1
+  # The COM port driver against a pseudo-terminal linked into the prefix as COM5.
+  echo "== Windows: the COM port driver against a pseudo-terminal"
+  tests/wine/com_port_check.sh build-win64/tests/snimac_tests.exe || failed=1
+  tests/wine/com_port_check.sh build-win32/tests/snimac_tests.exe || failed=1
+  return "$failed"
 }
 
 case "${1:-}" in
@@ -71,7 +90,8 @@ case "${1:-}" in
     echo "== Build (warnings are errors) and all tests"
     build build -DSNIMAC_WERROR=ON
     run_tests build
-    windows_check
+    windows_build
+    windows_tests
     # Every test, not only the link's: start-up and the hosts run the link thread too.
     echo "== All tests under ThreadSanitizer"
     build build-tsan -DSNIMAC_WERROR=ON -DSNIMAC_SANITIZE=thread
@@ -80,16 +100,17 @@ case "${1:-}" in
     build build-asan -DSNIMAC_WERROR=ON -DSNIMAC_SANITIZE=address
     ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1" run_tests build-asan
     ;;
-  windows-check)
+  windows)
     install_packages
-    windows_check
+    windows_build
+    windows_tests
     ;;
   build)
     install_packages
     build build
     ;;
   *)
-    echo "usage: $0 demo|test|build|windows-check" >&2
+    echo "usage: $0 demo|test|build|windows" >&2
     exit 2
     ;;
 esac

@@ -17,7 +17,11 @@ std::unique_ptr<TD2xx> Required(std::unique_ptr<TD2xx> d2xx, const std::string& 
   return d2xx;
 }
 
-void AddSimulatedReaders(TFtdiAccess& access, const TSettingReader& setting, TClock& clock) {
+}  // namespace
+
+TFtdiAccess SimulatedFtdiAccess(const TSettingReader& setting, TClock& clock) {
+  TFtdiAccess access;
+  access.kind = "sim";
   auto bus = std::make_unique<sim::TSimD2xx>(clock);
   // Both readers take the SNIMAC_SIM_* settings (family, version, faults).
   const sim::TSimReaderConfig config =
@@ -31,18 +35,14 @@ void AddSimulatedReaders(TFtdiAccess& access, const TSettingReader& setting, TCl
   if (intervalMs > 0) {
     access.demoCards = std::make_unique<sim::TDemoCards>(std::vector<sim::TSimReader*>{&grab, &attendance}, intervalMs);
   }
+  return access;
 }
-
-}  // namespace
 
 TFtdiAccess SelectFtdiAccess(const TSettingReader& setting, TClock& clock, const TFtdiDrivers& drivers) {
   const std::string chosen = setting("SNIMAC_FTDI").value_or("");
   TFtdiAccess access;
   access.kind = chosen.empty() ? drivers.defaultKind : chosen;
-  if (access.kind == "sim") {
-    AddSimulatedReaders(access, setting, clock);
-    return access;
-  }
+  if (access.kind == "sim") return SimulatedFtdiAccess(setting, clock);
   if (access.kind != "tty" && access.kind != "d2xx") throw std::runtime_error(texts::With(texts::kErrFtdiKind, access.kind));
   // Parsed once, up front, so that a typing mistake is reported at start.
   if (const std::optional<std::string> list = setting("SNIMAC_DEVICES")) {

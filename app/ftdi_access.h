@@ -56,6 +56,11 @@ struct TFtdiAccess {
 inline constexpr const char* kSimGrabSerial = "SIM00001";
 inline constexpr const char* kSimAttendanceSerial = "SIM00002";
 
+// The built-in simulated readers ("sim" above) on `clock`, with their
+// demonstration cards; also what the stand-in FTD2XX.DLL serves. Throws
+// std::invalid_argument for a malformed simulator setting.
+TFtdiAccess SimulatedFtdiAccess(const TSettingReader& setting, TClock& clock);
+
 // Throws std::runtime_error (or std::invalid_argument for a malformed list
 // or simulator setting) with a message for the user.
 TFtdiAccess SelectFtdiAccess(const TSettingReader& setting, TClock& clock, const TFtdiDrivers& drivers);

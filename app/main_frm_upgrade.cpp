@@ -25,6 +25,7 @@ void TMainFrm::OfferFirmwareUpgrade() {
 
   TUpgradeUiOnView upgradeUi(ui_);
   TUpgradeFrm upgrade(upgradeUi);
+  upgradeUi.RouteCloseBox([&upgrade] { upgrade.CloseRequested(); });
   upgrade.AttachSlave(slave_.get());
   upgrade.ShowModal();
   slave_->SetForm(this);

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "link/utf8_file.h"
+
 namespace snimac {
 
 namespace {
@@ -56,7 +58,7 @@ bool CreateDirectories(const std::string& dir) {
   if (dir.empty()) return false;
   try {
     std::error_code error;
-    const std::filesystem::path path(dir);
+    const std::filesystem::path path = Utf8Path(dir);
     std::filesystem::create_directories(path, error);
     // Decide by what is on disk: an already existing directory is success,
     // anything else in the way (a file) is failure.

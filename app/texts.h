@@ -5,6 +5,8 @@ namespace snimac::texts {
 
 inline constexpr const char* kApplicationTitle = "Snímač karet";
 inline constexpr const char* kErrorCaption = "Chyba";
+// The main window's caption.
+inline constexpr const char* kMainWindowCaption = "Snímač";
 inline constexpr const char* kVersion = "v1.15-QRX";
 inline constexpr const char* kPmdpSuffix = "-PK";
 inline constexpr const char* kModeAttendance = "Vestibar";

@@ -10,6 +10,11 @@ namespace snimac {
 class TUpgradeUiOnView : public TUpgradeUi {
  public:
   explicit TUpgradeUiOnView(TView& view) : view_(view) {}
+  // The close box is routed no further than this object lives.
+  ~TUpgradeUiOnView() override { view_.SetUpgradeCloseHandler({}); }
+
+  // The window's close box asks `closeRequested` from now on.
+  void RouteCloseBox(std::function<void()> closeRequested) { view_.SetUpgradeCloseHandler(std::move(closeRequested)); }
 
   void Post(std::function<void()> task) override { view_.Post(std::move(task)); }
   void ShowWindow(bool shown) override { view_.ShowUpgradeWindow(shown); }

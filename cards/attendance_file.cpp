@@ -1,9 +1,11 @@
 #include "cards/attendance_file.h"
 
+#include "link/utf8_file.h"
+
 namespace snimac {
 
 std::unique_ptr<TStdioAttendanceFile> TStdioAttendanceFile::Open(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "ab");
+  std::FILE* file = OpenFileUtf8(path, "ab");
   if (!file) return nullptr;
   std::setvbuf(file, nullptr, _IONBF, 0);
   return std::unique_ptr<TStdioAttendanceFile>(new TStdioAttendanceFile(file, path));

@@ -31,10 +31,20 @@ constexpr uint32_t FT_LIST_ALL = 0x20000000u;
 constexpr uint32_t FT_OPEN_BY_SERIAL_NUMBER = 1;
 constexpr uint32_t FT_OPEN_BY_DESCRIPTION = 2;
 
+// Line settings; the link uses 8N1 without flow control, the ports accept the rest.
 constexpr uint8_t FT_BITS_8 = 8;
+constexpr uint8_t FT_BITS_7 = 7;
 constexpr uint8_t FT_STOP_BITS_1 = 0;
+constexpr uint8_t FT_STOP_BITS_2 = 2;
 constexpr uint8_t FT_PARITY_NONE = 0;
+constexpr uint8_t FT_PARITY_ODD = 1;
+constexpr uint8_t FT_PARITY_EVEN = 2;
+constexpr uint8_t FT_PARITY_MARK = 3;
+constexpr uint8_t FT_PARITY_SPACE = 4;
 constexpr uint16_t FT_FLOW_NONE = 0x0000;
+constexpr uint16_t FT_FLOW_RTS_CTS = 0x0100;
+constexpr uint16_t FT_FLOW_DTR_DSR = 0x0200;
+constexpr uint16_t FT_FLOW_XON_XOFF = 0x0400;
 
 // Size of the description / serial-number buffers of FT_ListDevices.
 constexpr int kFtStringSize = 64;

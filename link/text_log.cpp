@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "link/utf8_file.h"
+
 namespace snimac {
 
 const char* TTextMessage::LevelName() const {
@@ -30,7 +32,7 @@ TTextMessagePtr TTextMessageQueue::Get() {
   return m;
 }
 
-mqLog::mqLog(const std::string& path, TClock& clock) : File(std::fopen(path.c_str(), "a")), clock_(clock) {}
+mqLog::mqLog(const std::string& path, TClock& clock) : File(OpenFileUtf8(path, "a")), clock_(clock) {}
 
 mqLog::~mqLog() {
   if (File) std::fclose(File);

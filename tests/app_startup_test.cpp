@@ -35,7 +35,7 @@ struct TStartRig {
     platform.clock = &clock;
     platform.defaultDbFileName = (dir / "vestibar" / "vestibar.db").string();
     platform.defaultLogDir = (dir / "logs").string() + "/";
-    platform.pathStyle = TPathStyle::Posix;
+    platform.pathStyle = NativePathStyle();
     platform.openSerialPort = [this]() -> std::unique_ptr<TSerialPort> {
       ++serialOpens;
       if (!serialPortExists) return nullptr;
@@ -170,13 +170,13 @@ TEST(StartUp, LinkLogFileIsNamedAfterTheSafeSerialNumber) {
   rig.d2xx.devices = {{"Reader", "../A1 B2"}};
   const fs::path logDir = rig.dir / "deep" / "logs";
   ASSERT_EQ(rig.Start({"-log", "-logdir", logDir.string()}), "");
-  EXPECT_EQ(rig.frm->LogDir, logDir.string() + "/");
+  EXPECT_EQ(rig.frm->LogDir, logDir.string() + Separator(NativePathStyle()));
   rig.frm.reset();
   EXPECT_TRUE(fs::exists(logDir / "grab-___A1_B2.log"));
 
   TStartRig quiet;
   ASSERT_EQ(quiet.Start({"-logdir", (quiet.dir / "nolog").string()}), "");
-  EXPECT_EQ(quiet.frm->LogDir, (quiet.dir / "nolog").string() + "/");
+  EXPECT_EQ(quiet.frm->LogDir, (quiet.dir / "nolog").string() + Separator(NativePathStyle()));
   EXPECT_FALSE(fs::exists(quiet.dir / "nolog"));
   EXPECT_EQ(quiet.frm->Protocol->Log(), nullptr);
 

@@ -43,6 +43,7 @@ TEST(LinkLog, FileLinesCarryTimeSourceAndTextButNoLevel) {
   EXPECT_EQ(lines, (std::vector<std::string>{"11/09/01 14:05:09 S1 Slave wakes",
                                              "11/09/01 14:05:09 Protocol Error 2 in FT_Open",
                                              "11/09/01 14:05:09 S1 No reply from slave"}));
+  in.close();  // Windows removes no open file
   std::filesystem::remove_all(dir);
 
   mqLog nowhere((dir / "missing" / "x.log").string(), clock);

@@ -7,13 +7,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
+
+#include "cards/call_until.h"
 
 namespace snimac {
 
@@ -40,51 +38,19 @@ int PollUntil(int fd, short events, TSteady::time_point deadline) {
   }
 }
 
-// getaddrinfo cannot be told to give up, so it runs on its own thread; when
-// the deadline passes first, the thread is left to finish on its own and
-// frees its answer (the state is shared with it).
-struct TResolveState {
-  std::mutex lock;
-  std::condition_variable finished;
-  bool done = false;
-  int error = 0;
-  TAddrInfoList result;
-};
-
-struct TResolved {
-  TAddrInfoList list;
-  bool timedOut = false;
-};
-
-TResolved Resolve(const std::string& host, uint16_t port, TSteady::time_point deadline) {
-  auto state = std::make_shared<TResolveState>();
-  std::thread worker;
-  try {
-    worker = std::thread([state, host, service = std::to_string(port)] {
-      addrinfo hints{};
-      hints.ai_family = AF_UNSPEC;
-      hints.ai_socktype = SOCK_STREAM;
-      addrinfo* list = nullptr;
-      const int error = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
-      std::lock_guard<std::mutex> guard(state->lock);
-      state->error = error;
-      state->result.reset(error == 0 ? list : nullptr);
-      state->done = true;
-      state->finished.notify_all();
-    });
-  } catch (const std::system_error&) {
-    return {};  // no thread to resolve on: the connect fails this time
-  }
-  std::unique_lock<std::mutex> guard(state->lock);
-  if (!state->finished.wait_until(guard, deadline, [&] { return state->done; })) {
-    guard.unlock();
-    worker.detach();
-    return {nullptr, true};
-  }
-  TResolved resolved{std::move(state->result), false};
-  guard.unlock();
-  worker.join();
-  return resolved;
+// The addresses of `host`, looked up on a thread of its own so that a dead
+// name server cannot outlast the deadline.
+TCallResult<TAddrInfoList> Resolve(const std::string& host, uint16_t port, TSteady::time_point deadline) {
+  return CallUntil<TAddrInfoList>(
+      [host, service = std::to_string(port)] {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* list = nullptr;
+        const int error = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
+        return TAddrInfoList(error == 0 ? list : nullptr);
+      },
+      deadline);
 }
 
 enum class TAttempt { Connected, Failed, TimedOut };
@@ -111,10 +77,10 @@ TConnectResult TTcpLineClient::Connect(const std::string& host, uint16_t port,
                                        std::chrono::milliseconds timeout) {
   Disconnect();
   const auto deadline = TSteady::now() + timeout;
-  const TResolved resolved = Resolve(host, port, deadline);
-  if (resolved.timedOut) return TConnectResult::TimedOut;
+  const TCallResult<TAddrInfoList> resolved = Resolve(host, port, deadline);
+  if (resolved.end == TCallEnd::TimedOut) return TConnectResult::TimedOut;
   // Every address the name has (e.g. ::1, then 127.0.0.1), within the one deadline.
-  for (const addrinfo* address = resolved.list.get(); address; address = address->ai_next) {
+  for (const addrinfo* address = resolved.value.get(); address; address = address->ai_next) {
     const int fd = ::socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                             address->ai_protocol);
     if (fd < 0) continue;
@@ -153,23 +119,13 @@ bool TTcpLineClient::WriteLine(const std::string& line, std::chrono::millisecond
 TLineRead TTcpLineClient::ReadLine(std::chrono::milliseconds timeout, size_t maxLength) {
   if (fd_ < 0) return {TLineStatus::Failed, {}};
   const auto deadline = TSteady::now() + timeout;
-  // The line, its CR LF: anything this long without a line end is too long.
-  const size_t limit = maxLength > SIZE_MAX - 2 ? SIZE_MAX : maxLength + 2;
   for (;;) {
-    const size_t end = received_.find("\r\n");
-    if (end != std::string::npos) {
-      if (end > maxLength) return {TLineStatus::TooLong, {}};
-      TLineRead read{TLineStatus::Line, received_.substr(0, end)};
-      received_.erase(0, end + 2);
-      return read;
-    }
-    if (received_.size() >= limit) return {TLineStatus::TooLong, {}};
-    // Never more than it takes to decide, so the buffer stays within the limit.
+    if (auto line = received_.Next(maxLength)) return *line;
+    // Never more than it takes to decide, so the buffer stays bounded.
     char chunk[512];
-    const size_t want = std::min(sizeof chunk, limit - received_.size());
-    const ssize_t n = ::recv(fd_, chunk, want, 0);
+    const ssize_t n = ::recv(fd_, chunk, std::min(sizeof chunk, received_.Room(maxLength)), 0);
     if (n > 0) {
-      received_.append(chunk, static_cast<size_t>(n));
+      received_.Add(chunk, static_cast<size_t>(n));
     } else if (n == 0) {
       return {TLineStatus::Closed, {}};
     } else if (errno == EINTR) {
@@ -187,7 +143,7 @@ TLineRead TTcpLineClient::ReadLine(std::chrono::milliseconds timeout, size_t max
 void TTcpLineClient::Disconnect() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  received_.clear();
+  received_.Clear();
 }
 
 std::string ServerSettingFromEnvironment() {

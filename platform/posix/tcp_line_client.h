@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "cards/line_assembler.h"
 #include "cards/line_client.h"
 
 namespace snimac {
@@ -26,7 +27,7 @@ class TTcpLineClient : public TLineClient {
 
  private:
   int fd_ = -1;
-  std::string received_;  // bytes read but not yet returned as a line
+  TLineAssembler received_;  // bytes read but not yet returned as a line
 };
 
 // The SNIMAC_SERVER setting as the user wrote it ("" when unset).

@@ -9,24 +9,12 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <optional>
 #include <utility>
 
 namespace snimac {
 
 namespace {
-
-// D2XX values beyond the ones the link uses (link/d2xx.h), from the D2XX
-// programmer's guide.
-constexpr uint8_t kBits7 = 7;
-constexpr uint8_t kStopBits2 = 2;
-constexpr uint8_t kParityOdd = 1;
-constexpr uint8_t kParityEven = 2;
-constexpr uint8_t kParityMark = 3;
-constexpr uint8_t kParitySpace = 4;
-constexpr uint16_t kFlowRtsCts = 0x0100;
-constexpr uint16_t kFlowXonXoff = 0x0400;
 
 std::optional<speed_t> TermiosSpeed(uint32_t baud) {
   switch (baud) {
@@ -86,19 +74,6 @@ std::optional<speed_t> TermiosSpeed(uint32_t baud) {
 #endif
     default: return std::nullopt;
   }
-}
-
-// Copies text into a 64-byte D2XX buffer: at most 63 bytes and the zero,
-// never cutting a UTF-8 sequence in two.
-void CopyText(const std::string& text, void* buffer) {
-  size_t n = text.size();
-  if (n > static_cast<size_t>(kFtStringSize - 1)) {
-    n = kFtStringSize - 1;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  }
-  char* out = static_cast<char*>(buffer);
-  std::memcpy(out, text.data(), n);
-  out[n] = '\0';
 }
 
 using Clock = std::chrono::steady_clock;
@@ -185,72 +160,34 @@ bool TTtyD2xx::Discover(std::vector<TTtyDevice>& devices) {
   }
 }
 
-std::shared_ptr<TTtyD2xx::TPort> TTtyD2xx::Find(FT_HANDLE handle) {
-  if (handle == nullptr) return nullptr;
-  std::lock_guard<std::mutex> lock(mutex_);
-  const auto it = ports_.find(reinterpret_cast<uintptr_t>(handle));
-  return it == ports_.end() ? nullptr : it->second;
-}
-
 FT_STATUS TTtyD2xx::ListDevices(void* arg1, void* arg2, uint32_t flags) {
-  if (flags == FT_LIST_NUMBER_ONLY) {
-    if (arg1 == nullptr) return FT_INVALID_PARAMETER;
-    std::vector<TTtyDevice> devices;
-    if (!Discover(devices)) return FT_OTHER_ERROR;
-    std::lock_guard<std::mutex> lock(mutex_);
-    listed_ = std::move(devices);
-    haveListed_ = true;
-    *static_cast<uint32_t*>(arg1) = static_cast<uint32_t>(listed_.size());
-    return FT_OK;
-  }
-  const uint32_t what = flags & ~FT_LIST_BY_INDEX;
-  if ((flags & FT_LIST_BY_INDEX) == 0 ||
-      (what != FT_OPEN_BY_SERIAL_NUMBER && what != FT_OPEN_BY_DESCRIPTION) || arg2 == nullptr) {
-    return FT_INVALID_PARAMETER;
-  }
-  static_cast<char*>(arg2)[0] = '\0';
-  const uintptr_t index = reinterpret_cast<uintptr_t>(arg1);
-  bool needDiscovery;
+  // A malformed query is refused before anything is discovered.
+  const FT_STATUS valid = CheckListQuery(arg1, arg2, flags);
+  if (valid != FT_OK) return valid;
+  // A count discovers afresh; the texts come from the last count (a text
+  // query before any count discovers once).
+  const bool count = flags == FT_LIST_NUMBER_ONLY;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    needDiscovery = !haveListed_;
+    if (!count && haveListed_) return ListFromDevices(listed_, arg1, arg2, flags);
   }
-  if (needDiscovery) {
-    std::vector<TTtyDevice> devices;
-    if (!Discover(devices)) return FT_OTHER_ERROR;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!haveListed_) {
-      listed_ = std::move(devices);
-      haveListed_ = true;
-    }
-  }
+  std::vector<TTtyDevice> devices;
+  if (!Discover(devices)) return FT_OTHER_ERROR;
   std::lock_guard<std::mutex> lock(mutex_);
-  if (index >= listed_.size()) return FT_DEVICE_NOT_FOUND;
-  const TTtyDevice& device = listed_[index];
-  const std::string& text = what == FT_OPEN_BY_SERIAL_NUMBER ? device.serial : device.description;
-  if (text.empty()) return FT_OTHER_ERROR;  // unreadable: the caller skips the device
-  CopyText(text, arg2);
-  return FT_OK;
+  if (count || !haveListed_) {
+    listed_ = std::move(devices);
+    haveListed_ = true;
+  }
+  return ListFromDevices(listed_, arg1, arg2, flags);
 }
 
 FT_STATUS TTtyD2xx::OpenEx(void* arg, uint32_t flags, FT_HANDLE* handle) {
-  if (handle == nullptr) return FT_INVALID_PARAMETER;
-  *handle = nullptr;
-  if (arg == nullptr || (flags != FT_OPEN_BY_SERIAL_NUMBER && flags != FT_OPEN_BY_DESCRIPTION)) {
-    return FT_INVALID_PARAMETER;
-  }
-  const std::string key(static_cast<const char*>(arg));
-  if (key.empty()) return FT_DEVICE_NOT_FOUND;
+  const FT_STATUS valid = CheckOpenQuery(arg, flags, handle);
+  if (valid != FT_OK) return valid;
   std::vector<TTtyDevice> devices;
   if (!Discover(devices)) return FT_OTHER_ERROR;
-  const TTtyDevice* device = nullptr;
-  for (const TTtyDevice& d : devices) {
-    if ((flags == FT_OPEN_BY_SERIAL_NUMBER ? d.serial : d.description) == key) {
-      device = &d;
-      break;
-    }
-  }
-  if (device == nullptr || device->path.empty()) return FT_DEVICE_NOT_FOUND;
+  const TTtyDevice* device = FindDevice(devices, static_cast<const char*>(arg), flags);
+  if (device == nullptr) return FT_DEVICE_NOT_FOUND;
 
   const int fd = ::open(device->path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return FT_DEVICE_NOT_OPENED;
@@ -276,15 +213,12 @@ FT_STATUS TTtyD2xx::OpenEx(void* arg, uint32_t flags, FT_HANDLE* handle) {
   if (status != FT_OK) return FT_DEVICE_NOT_OPENED;
   ::tcflush(fd, TCIFLUSH);  // input from before the open is not ours
 
-  std::lock_guard<std::mutex> lock(mutex_);
-  const uintptr_t id = nextHandle_++;
-  ports_.emplace(id, std::move(port));
-  *handle = reinterpret_cast<FT_HANDLE>(id);
+  *handle = ports_.Add(std::move(port));
   return FT_OK;
 }
 
 FT_STATUS TTtyD2xx::SetBaudRate(FT_HANDLE handle, uint32_t baud) {
-  const auto port = Find(handle);
+  const auto port = ports_.Find(handle);
   if (!port) return FT_INVALID_HANDLE;
   const auto speed = TermiosSpeed(baud);
   if (!speed) return FT_INVALID_BAUD_RATE;
@@ -297,21 +231,21 @@ FT_STATUS TTtyD2xx::SetBaudRate(FT_HANDLE handle, uint32_t baud) {
 
 FT_STATUS TTtyD2xx::SetDataCharacteristics(FT_HANDLE handle, uint8_t wordLength, uint8_t stopBits,
                                            uint8_t parity) {
-  const auto port = Find(handle);
+  const auto port = ports_.Find(handle);
   if (!port) return FT_INVALID_HANDLE;
-  if ((wordLength != FT_BITS_8 && wordLength != kBits7) ||
-      (stopBits != FT_STOP_BITS_1 && stopBits != kStopBits2) || parity > kParitySpace) {
+  if ((wordLength != FT_BITS_8 && wordLength != FT_BITS_7) ||
+      (stopBits != FT_STOP_BITS_1 && stopBits != FT_STOP_BITS_2) || parity > FT_PARITY_SPACE) {
     return FT_INVALID_PARAMETER;
   }
   return port->Update([&](termios& tio) {
     tio.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR);
     tio.c_cflag |= wordLength == FT_BITS_8 ? CS8 : CS7;
-    if (stopBits == kStopBits2) tio.c_cflag |= CSTOPB;
+    if (stopBits == FT_STOP_BITS_2) tio.c_cflag |= CSTOPB;
     switch (parity) {
-      case kParityOdd: tio.c_cflag |= PARENB | PARODD; break;
-      case kParityEven: tio.c_cflag |= PARENB; break;
-      case kParityMark: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
-      case kParitySpace: tio.c_cflag |= PARENB | CMSPAR; break;
+      case FT_PARITY_ODD: tio.c_cflag |= PARENB | PARODD; break;
+      case FT_PARITY_EVEN: tio.c_cflag |= PARENB; break;
+      case FT_PARITY_MARK: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
+      case FT_PARITY_SPACE: tio.c_cflag |= PARENB | CMSPAR; break;
       default: break;  // FT_PARITY_NONE
     }
     return FT_OK;
@@ -319,14 +253,14 @@ FT_STATUS TTtyD2xx::SetDataCharacteristics(FT_HANDLE handle, uint8_t wordLength,
 }
 
 FT_STATUS TTtyD2xx::SetFlowControl(FT_HANDLE handle, uint16_t flow, uint8_t xon, uint8_t xoff) {
-  const auto port = Find(handle);
+  const auto port = ports_.Find(handle);
   if (!port) return FT_INVALID_HANDLE;
-  if (flow != FT_FLOW_NONE && flow != kFlowRtsCts && flow != kFlowXonXoff) return FT_INVALID_PARAMETER;
+  if (flow != FT_FLOW_NONE && flow != FT_FLOW_RTS_CTS && flow != FT_FLOW_XON_XOFF) return FT_INVALID_PARAMETER;
   return port->Update([&](termios& tio) {
     tio.c_cflag &= ~CRTSCTS;
     tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-    if (flow == kFlowRtsCts) tio.c_cflag |= CRTSCTS;
-    if (flow == kFlowXonXoff) {
+    if (flow == FT_FLOW_RTS_CTS) tio.c_cflag |= CRTSCTS;
+    if (flow == FT_FLOW_XON_XOFF) {
       tio.c_iflag |= IXON | IXOFF;
       tio.c_cc[VSTART] = xon;
       tio.c_cc[VSTOP] = xoff;
@@ -336,7 +270,7 @@ FT_STATUS TTtyD2xx::SetFlowControl(FT_HANDLE handle, uint16_t flow, uint8_t xon,
 }
 
 FT_STATUS TTtyD2xx::SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writeMs) {
-  const auto port = Find(handle);
+  const auto port = ports_.Find(handle);
   if (!port) return FT_INVALID_HANDLE;
   port->readTimeoutMs.store(readMs);
   port->writeTimeoutMs.store(writeMs);
@@ -344,7 +278,7 @@ FT_STATUS TTtyD2xx::SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writ
 }
 
 FT_STATUS TTtyD2xx::Write(FT_HANDLE handle, const void* buffer, uint32_t count, uint32_t* written) {
-  const auto port = Find(handle);
+  const auto port = ports_.Find(handle);
   if (!port) return FT_INVALID_HANDLE;
   if (written == nullptr || (buffer == nullptr && count > 0)) return FT_INVALID_PARAMETER;
   *written = 0;
@@ -372,7 +306,7 @@ FT_STATUS TTtyD2xx::Write(FT_HANDLE handle, const void* buffer, uint32_t count, 
 }
 
 FT_STATUS TTtyD2xx::Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) {
-  const auto port = Find(handle);
+  const auto port = ports_.Find(handle);
   if (!port) return FT_INVALID_HANDLE;
   if (received == nullptr || (buffer == nullptr && count > 0)) return FT_INVALID_PARAMETER;
   *received = 0;
@@ -402,16 +336,8 @@ FT_STATUS TTtyD2xx::Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_
 }
 
 FT_STATUS TTtyD2xx::Close(FT_HANDLE handle) {
-  if (handle == nullptr) return FT_INVALID_HANDLE;
-  std::shared_ptr<TPort> port;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto it = ports_.find(reinterpret_cast<uintptr_t>(handle));
-    if (it == ports_.end()) return FT_INVALID_HANDLE;
-    port = std::move(it->second);
-    ports_.erase(it);
-  }
-  return FT_OK;  // the descriptor closes with the last reference to the port
+  // The descriptor closes with the last reference to the port.
+  return ports_.Remove(handle) ? FT_OK : FT_INVALID_HANDLE;
 }
 
 }  // namespace snimac

@@ -45,7 +45,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -53,6 +52,7 @@
 
 #include "app/device_list.h"
 #include "link/d2xx.h"
+#include "link/d2xx_handles.h"
 
 namespace snimac {
 
@@ -87,16 +87,14 @@ class TTtyD2xx : public TD2xx {
  private:
   struct TPort;
 
-  std::shared_ptr<TPort> Find(FT_HANDLE handle);
   // Runs the discovery; false when it threw.
   bool Discover(std::vector<TTtyDevice>& devices);
 
   TTtyDiscovery discover_;
-  std::mutex mutex_;                     // guards everything below
+  std::mutex mutex_;                     // guards the two below
   std::vector<TTtyDevice> listed_;       // result of the last count
   bool haveListed_ = false;
-  std::map<uintptr_t, std::shared_ptr<TPort>> ports_;  // handle value -> open port
-  uintptr_t nextHandle_ = 1;             // handles are never reused
+  TD2xxHandles<TPort> ports_;
 };
 
 }  // namespace snimac

@@ -37,7 +37,7 @@ struct TScenario {
     platform.makeLineClient = [] { return std::make_unique<TRefusedLineClient>(); };
     platform.defaultDbFileName = "unused.db";
     platform.defaultLogDir = "/nonexistent/";
-    platform.pathStyle = TPathStyle::Posix;
+    platform.pathStyle = NativePathStyle();
     platform.openSerialPort = [this]() -> std::unique_ptr<TSerialPort> {
       auto port = std::make_unique<TRecordingSerialPort>();
       serial = port.get();
