@@ -14,7 +14,7 @@ cd "$(dirname "$0")"
 
 JOBS=${JOBS:-$(nproc)}
 PACKAGES=(cmake g++ make pkg-config libgtest-dev googletest libudev-dev libx11-dev libxtst-dev xvfb x11-xkb-utils
-  xkb-data g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386)
+  xkb-data g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386 xdotool x11-utils trayer)
 
 install_packages() {
   local missing=()

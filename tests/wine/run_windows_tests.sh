@@ -41,34 +41,19 @@ if [ -f "$sim_dll" ]; then
 fi
 
 work=$(mktemp -d /tmp/snimac-wine.XXXXXX)
-xvfb_pid=""
-export WINEPREFIX="$work/prefix" WINEARCH WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# shellcheck source=tests/wine/wine_env.sh
+. "$HERE/wine_env.sh"
 cleanup() {
-  wineserver -k >/dev/null 2>&1
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  stop_wine_env
   rm -rf "$work"
 }
 trap cleanup EXIT
 
 # Some tests open windows: without a display, a private X server.
-if [ -z "${DISPLAY:-}" ]; then
-  display=99
-  while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$display"
-  for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X$display" ] && break
-    sleep 0.1
-  done
-fi
+start_private_xvfb "$work"
 
 echo "== Windows ($ARCH): a fresh Wine prefix ($WINEARCH)"
-mkdir -p "$WINEPREFIX"
-if ! wineboot --init >"$work/wineboot.log" 2>&1; then
-  cat "$work/wineboot.log" >&2
-  echo "$0: wineboot failed" >&2
-fi
+make_wine_prefix "$work"
 
 # One GoogleTest program: prints its failures and summary, adds its counts.
 passed=0
