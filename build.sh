@@ -75,6 +75,10 @@ windows_tests() {
   echo "== Windows: the COM port driver against a pseudo-terminal"
   tests/wine/com_port_check.sh build-win64/tests/snimac_tests.exe || failed=1
   tests/wine/com_port_check.sh build-win32/tests/snimac_tests.exe || failed=1
+  # The program itself: tray icon, typing, attendance, the upgrade.
+  echo "== Windows: snimac.exe end to end under Wine"
+  tests/wine/end_to_end.sh build-win64 x86_64 || failed=1
+  tests/wine/end_to_end.sh build-win32 i686 || failed=1
   return "$failed"
 }
 
