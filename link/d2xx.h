@@ -46,6 +46,12 @@ constexpr uint16_t FT_FLOW_RTS_CTS = 0x0100;
 constexpr uint16_t FT_FLOW_DTR_DSR = 0x0200;
 constexpr uint16_t FT_FLOW_XON_XOFF = 0x0400;
 
+// The word lengths, stop bits and parities FT_SetDataCharacteristics accepts.
+inline bool ValidDataCharacteristics(uint8_t wordLength, uint8_t stopBits, uint8_t parity) {
+  return (wordLength == FT_BITS_8 || wordLength == FT_BITS_7) &&
+         (stopBits == FT_STOP_BITS_1 || stopBits == FT_STOP_BITS_2) && parity <= FT_PARITY_SPACE;
+}
+
 // Size of the description / serial-number buffers of FT_ListDevices.
 constexpr int kFtStringSize = 64;
 

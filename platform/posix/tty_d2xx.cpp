@@ -233,10 +233,7 @@ FT_STATUS TTtyD2xx::SetDataCharacteristics(FT_HANDLE handle, uint8_t wordLength,
                                            uint8_t parity) {
   const auto port = ports_.Find(handle);
   if (!port) return FT_INVALID_HANDLE;
-  if ((wordLength != FT_BITS_8 && wordLength != FT_BITS_7) ||
-      (stopBits != FT_STOP_BITS_1 && stopBits != FT_STOP_BITS_2) || parity > FT_PARITY_SPACE) {
-    return FT_INVALID_PARAMETER;
-  }
+  if (!ValidDataCharacteristics(wordLength, stopBits, parity)) return FT_INVALID_PARAMETER;
   return port->Update([&](termios& tio) {
     tio.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR);
     tio.c_cflag |= wordLength == FT_BITS_8 ? CS8 : CS7;
