@@ -1,16 +1,21 @@
 #include "platform/win32/adapters/win32_clock.h"
 
 #include <windows.h>
+#include <timeapi.h>
 
 #include <algorithm>
 
 namespace snimac {
 
-TWin32Clock::TWin32Clock() {
+TWin32Clock::TWin32Clock() : fineTimer_(::timeBeginPeriod(1) == TIMERR_NOERROR) {
   // Never fails on Windows XP and later.
   LARGE_INTEGER frequency{};
   ::QueryPerformanceFrequency(&frequency);
   frequency_ = frequency.QuadPart;
+}
+
+TWin32Clock::~TWin32Clock() {
+  if (fineTimer_) ::timeEndPeriod(1);
 }
 
 int64_t TWin32Clock::NowUs() {
