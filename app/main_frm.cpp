@@ -66,6 +66,7 @@ bool TMainFrm::StartUp(const std::vector<std::string>& args) {
   Slave = slave_.get();
   slave_->Open(-1, 1);
   ShowStatus(texts::kStatusInit);
+  if (!platform_.startNotice.empty()) ShowStatus(platform_.startNotice);
 
   if (Mode == TMode::Attendance) OpenDbFile();
   StartTimer(TTimerId::LogTimer);

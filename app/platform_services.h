@@ -34,6 +34,9 @@ struct TPlatformServices {
   // Simulation: the link gets no thread of its own; the owner runs its
   // passes (TProtocol::RunPass) on a virtual clock.
   bool manualLink = false;
+  // Said once in the status when start-up is done, e.g. that typed texts
+  // cannot reach every window on this desktop; empty: nothing to say.
+  std::string startNotice;
   // The reader is the built-in simulated one: test firmware images may be written to it.
   bool simulatedReader = false;
 };

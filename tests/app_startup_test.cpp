@@ -2,8 +2,8 @@
 // outputs, every failure message, and the teardown after each.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -136,6 +136,19 @@ TEST(StartUp, ShowsIdentityOpensTheEndpointAndStartsPolling) {
     }
     EXPECT_EQ(rig.frm->Protocol->SlaveCount(), 1u);
   }
+}
+
+TEST(StartUp, ThePlatformsNoticeFollowsTheFirstStatusOnce) {
+  TStartRig rig;
+  rig.platform.startNotice = "Relace Wayland bez X11";
+  ASSERT_EQ(rig.Start({}), "");
+  EXPECT_EQ(rig.ui.labels[TLabel::StatusLbl], "Relace Wayland bez X11");
+  const auto& shown = rig.ui.labelHistory;
+  const auto first = std::find(shown.begin(), shown.end(), "Inicializace");
+  ASSERT_NE(first, shown.end());
+  ASSERT_NE(first + 1, shown.end());
+  EXPECT_EQ(*(first + 1), "Relace Wayland bez X11");
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), "Relace Wayland bez X11"), 1);
 }
 
 TEST(StartUp, VirtualSerialPortIsOpenedOnlyForSerialWindows) {

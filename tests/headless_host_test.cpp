@@ -110,6 +110,27 @@ TEST(HeadlessHost, PendingAttendanceReadsAreWrittenAtExit) {
   fs::remove_all(dir);
 }
 
+// A Wayland session without X11: nothing can be typed into windows, so the
+// user is told once (stderr and the status), and the reads still arrive.
+TEST(HeadlessHost, AWaylandSessionWithoutX11IsSaidOnceAndReadsGoOn) {
+  const std::string note = "Relace Wayland bez X11: karty nelze psát do oken; sériový port a docházka fungují";
+  TChildProcess host({SNIMAC_HEADLESS_BIN}, {{"SNIMAC_FTDI", "sim"},
+                                             {"SNIMAC_SIM_CARD_INTERVAL_MS", "300"},
+                                             {"DISPLAY", ""},
+                                             {"WAYLAND_DISPLAY", "wayland-0"}});
+  EXPECT_EQ(host.ReadErrorLine(10s), note);
+  EXPECT_TRUE(host.WaitForLine("Inicializace", 10s));
+  EXPECT_EQ(host.ReadLine(10s), note);
+  EXPECT_TRUE(host.WaitForLine("Ready", 20s));
+  std::optional<std::string> line;
+  while ((line = host.ReadLine(20s)) && line->rfind("Karta: ", 0) != 0) {
+  }
+  EXPECT_TRUE(line.has_value());
+  host.Signal(SIGTERM);
+  EXPECT_EQ(host.Wait(10s), 0);
+  EXPECT_EQ(std::count(host.seen.begin(), host.seen.end(), note), 1);
+}
+
 // An out-of-date simulated reader: the question comes on the terminal, "a"
 // (ano) starts the upgrade with its progress shown; "ne", or no terminal at
 // all, declines. (The whole procedure, to its end, is run on the virtual

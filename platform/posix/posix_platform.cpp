@@ -2,6 +2,7 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <exception>
 
 #include "cards/keyboard_typist.h"
 #include "platform/posix/d2xx_library.h"
@@ -12,6 +13,7 @@
 #include "platform/posix/tty_d2xx.h"
 #include "platform/posix/tty_discovery.h"
 #include "platform/posix/tty_serial_port.h"
+#include "platform/posix/typing_choice.h"
 #include "platform/posix/x11_keyboard.h"
 
 namespace snimac {
@@ -47,15 +49,28 @@ TPosixPlatform::TPosixPlatform(std::unique_ptr<TTypist> typistWithoutDisplay) {
   std::setlocale(LC_ALL, "");
   ftdi_ = SelectFtdiAccess(EnvironmentSetting, clock_, LinuxFtdiDrivers());
 
-  const std::string display = EnvironmentSetting("DISPLAY").value_or("");
-  if (!display.empty()) {
-    keyboard_ = std::make_unique<TX11Keyboard>(display);
-    typist_ = std::make_unique<TKeyboardTypist>(*keyboard_, clock_);
-    typingNote_ = posix_texts::kTypingIntoDisplay + display;
-  } else {
+  const TTypingChoice typing = ChooseTyping(EnvironmentSetting);
+  std::string notice = WaylandTypingNote(typing);
+  if (typing == TTypingChoice::X11 || typing == TTypingChoice::X11UnderWayland) {
+    const std::string display = EnvironmentSetting("DISPLAY").value_or("");
+    try {
+      keyboard_ = std::make_unique<TX11Keyboard>(display);
+      typist_ = std::make_unique<TKeyboardTypist>(*keyboard_, clock_);
+      typingNote_ = posix_texts::kTypingIntoDisplay + display;
+    } catch (const std::exception&) {
+      // In a Wayland session XWayland may refuse us; the other outputs
+      // still work there. On a plain X11 desktop a display that cannot be
+      // used is a fault of the set-up, reported as such.
+      if (typing == TTypingChoice::X11) throw;
+      notice = WaylandTypingNote(TTypingChoice::WaylandOnly);
+    }
+  }
+  if (!typist_) {
     typist_ = std::move(typistWithoutDisplay);
     typingNote_ = typist_ ? posix_texts::kTypingAsLines : posix_texts::kTypingNowhere;
   }
+  if (!notice.empty()) typingNote_ = notice;
+  services_.startNotice = notice;
 
   services_.d2xx = ftdi_.d2xx.get();
   services_.clock = &clock_;

@@ -20,6 +20,8 @@ class TPosixPlatform {
  public:
   // Typing goes into the focused X11 window when DISPLAY names one; without
   // a display it goes to `typistWithoutDisplay` (none: texts are not typed).
+  // In a Wayland session the start notice says what typing cannot reach
+  // (typing_choice.h).
   // Throws std::runtime_error with a message for the user when a setting is
   // wrong or the FTDI access cannot be had.
   explicit TPosixPlatform(std::unique_ptr<TTypist> typistWithoutDisplay);
@@ -29,7 +31,7 @@ class TPosixPlatform {
 
   const TPlatformServices& Services() const { return services_; }
   TClock& Clock() { return clock_; }
-  // Where typed texts go, for the user ("Psaní: …").
+  // Where typed texts go, for the user ("Psaní: …", or the Wayland note).
   const std::string& TypingNote() const { return typingNote_; }
 
  private:
