@@ -23,6 +23,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "app/paths.h"
@@ -581,6 +582,56 @@ TEST_F(Win32ComPortEcho, TheVirtualSerialPortWritesToASerialPort) {
   auto port = OpenWin32SerialPort(port_.rfind("\\\\", 0) == 0 ? port_ : "\\\\.\\" + port_);
   ASSERT_NE(port, nullptr);
   EXPECT_TRUE(port->Write("1234ab0f\r\n", 10));
+}
+
+// An unplugged reader: the other end of the port goes away for good once it
+// receives the text in SNIMAC_TEST_COM_HANGUP (com_port_check.sh closes its
+// pseudo-terminal then, and the device file vanishes with it).
+TEST_F(Win32ComPortEcho, ADeviceThatGoesAwayEndsTheWaitingReadAndEveryLaterCall) {
+  const std::string hangUp = EnvironmentUtf8("SNIMAC_TEST_COM_HANGUP").value_or("");
+  if (hangUp.empty()) GTEST_SKIP() << "SNIMAC_TEST_COM_HANGUP names no text on which the port's other end hangs up";
+  const FT_HANDLE handle = Open();
+  ASSERT_NE(handle, nullptr);
+  ASSERT_EQ(d2xx_->SetTimeouts(handle, 10000, 1000), FT_OK);
+  std::atomic<bool> entered{false};
+  auto reader = std::async(std::launch::async, [&] {
+    unsigned char byte = 0;
+    uint32_t n = 99;
+    entered = true;
+    const auto start = TSteady::now();
+    const FT_STATUS status = d2xx_->Read(handle, &byte, 1, &n);
+    return std::make_tuple(status, n, TSteady::now() - start);
+  });
+  while (!entered) std::this_thread::yield();
+  std::this_thread::sleep_for(200ms);  // the read is waiting in the driver
+  uint32_t written = 0;
+  ASSERT_EQ(d2xx_->Write(handle, hangUp.data(), static_cast<uint32_t>(hangUp.size()), &written), FT_OK);
+  ASSERT_EQ(written, hangUp.size());
+  if (reader.wait_for(8s) != std::future_status::ready) {
+    d2xx_->Close(handle);  // lets the reader go
+    FAIL() << "the waiting read did not end when the device went away";
+  }
+  const auto [status, received, waited] = reader.get();
+  EXPECT_EQ(status, FT_IO_ERROR);
+  EXPECT_EQ(received, 0u);
+  EXPECT_LT(waited, 5s);  // not at the 10 s read time-out
+
+  // Later calls fail too, the next read at once; the link then closes the
+  // handle and opens again, which fails while the device is missing.
+  unsigned char byte = 0;
+  uint32_t n = 99;
+  const auto start = TSteady::now();
+  EXPECT_EQ(d2xx_->Read(handle, &byte, 1, &n), FT_IO_ERROR);
+  EXPECT_LT(TSteady::now() - start, 5s);
+  EXPECT_EQ(d2xx_->Write(handle, "x", 1, &n), FT_IO_ERROR);
+  EXPECT_EQ(d2xx_->SetBaudRate(handle, 9600), FT_IO_ERROR);
+  EXPECT_EQ(d2xx_->SetDataCharacteristics(handle, FT_BITS_8, FT_STOP_BITS_1, FT_PARITY_NONE), FT_IO_ERROR);
+  EXPECT_EQ(d2xx_->SetFlowControl(handle, FT_FLOW_NONE, 0, 0), FT_IO_ERROR);
+  EXPECT_EQ(d2xx_->SetTimeouts(handle, 100, 100), FT_IO_ERROR);
+  EXPECT_EQ(d2xx_->Close(handle), FT_OK);
+  FT_HANDLE again = nullptr;
+  EXPECT_EQ(d2xx_->OpenEx(const_cast<char*>("ECHO"), FT_OPEN_BY_SERIAL_NUMBER, &again), FT_DEVICE_NOT_OPENED);
+  EXPECT_EQ(again, nullptr);
 }
 
 // ---------------------------------------------------------------- UTF-8 file names

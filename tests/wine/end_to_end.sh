@@ -2,8 +2,8 @@
 # End-to-end test of the Windows program under Wine, on the stand-in
 # FTD2XX.DLL over the simulated readers.
 #   tests/wine/end_to_end.sh BUILD_DIR ARCH      (ARCH: i686 or x86_64)
-# Needs BUILD_DIR/platform/win32/snimac.exe, its sim_ftd2xx/FTD2XX.DLL and
-# BUILD_DIR/tests/typing_target.exe. Runs in a fresh Wine prefix on a private
+# Needs BUILD_DIR/platform/win32/snimac.exe, its sim_ftd2xx/FTD2XX.DLL,
+# BUILD_DIR/tests/typing_target.exe and BUILD_DIR/tests/box_reader.exe. Runs in a fresh Wine prefix on a private
 # Xvfb with trayer as the notification area, prints "PASS name" or
 # "FAIL name: reason" for each scenario and ends with "N passed, M failed".
 # SNIMAC_E2E_SKIP_UPGRADE=1 leaves out the upgrade scenario (the slowest).
@@ -76,12 +76,14 @@ visible_windows_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/nul
 # --- set-up -----------------------------------------------------------------
 
 for needed in "$BUILD_DIR/platform/win32/snimac.exe" "$BUILD_DIR/platform/win32/sim_ftd2xx/FTD2XX.DLL" \
-  "$BUILD_DIR/tests/typing_target.exe"; do
+  "$BUILD_DIR/tests/typing_target.exe" "$BUILD_DIR/tests/box_reader.exe"; do
   [ -f "$needed" ] || { echo "$0: $needed is missing (was the build made?)" >&2; exit 2; }
 done
 mkdir -p "$app"
 cp "$BUILD_DIR/platform/win32/snimac.exe" "$BUILD_DIR/platform/win32/sim_ftd2xx/FTD2XX.DLL" \
-  "$BUILD_DIR/tests/typing_target.exe" "$app/"
+  "$BUILD_DIR/tests/typing_target.exe" "$BUILD_DIR/tests/box_reader.exe" "$app/"
+# The program's settings come from each scenario alone.
+unset SNIMAC_FTDI SNIMAC_DEVICES SNIMAC_SERIAL_PORT SNIMAC_SERVER
 
 start_private_xvfb "$work" always || exit 1
 echo "== Windows ($ARCH): a fresh Wine prefix ($WINEARCH) on $DISPLAY"
@@ -105,14 +107,15 @@ embedded_icons() {
 }
 icons_before=0
 
-# run_snimac LOG [VAR=VALUE...] -- [ARGS...]: snimac.exe in the background.
+# run_snimac LOG [VAR=VALUE...] -- [ARGS...]: snimac.exe in the background
+# ($snimac_exe when set, else the one beside the stand-in DLL).
 run_snimac() {
   local log=$1
   shift
   local settings=()
   while [ $# -gt 0 ] && [ "$1" != -- ]; do settings+=("$1"); shift; done
   shift
-  start_background "$log" env "${settings[@]}" wine "$app/snimac.exe" "$@"
+  start_background "$log" env "${settings[@]}" wine "${snimac_exe:-$app/snimac.exe}" "$@"
 }
 
 # --- 1. tray and typing -----------------------------------------------------
@@ -193,21 +196,78 @@ scenario_attendance() {
   # A port where nobody listens: the reads go to the attendance file.
   local closed_port
   closed_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-  local db="$work/att-down.db"
+  # The file and the link log in folders with Czech letters, made by the program.
+  local czech="$work/Docházka čtečky"
+  local db="$czech/att-down.db" logdir="$czech/Záznamy"
   started=$SECONDS
   run_snimac "$work/snimac-net-down.log" SNIMAC_SIM_CARD_INTERVAL_MS=1500 "SNIMAC_SERVER=127.0.0.1:$closed_port" -- \
-    -net -db "$(winpath "$db")"
+    -net -db "$(winpath "$db")" -log -logdir "$(winpath "$logdir")"
   file_got_read() { [ -f "$db" ] && tr -d '\r' <"$db" | grep -Eq " $CARDS\$"; }
-  if wait_until 30 file_got_read; then
+  link_logged() { compgen -G "$logdir/grab-*.log" >/dev/null && [ -n "$(cat "$logdir"/grab-*.log)" ]; }
+  if ! wait_until 30 file_got_read; then
+    fail attendance_file "with the server down no read reached the attendance file '$db' within 30 s"
+  elif ! link_logged; then
+    fail attendance_file "no link log in '$logdir' (it holds: $(ls "$logdir" 2>&1 | tr '\n' ' '))"
+  else
     echo "   the attendance file had after $((SECONDS - started)) s: $(tr -d '\r' <"$db" | head -1)"
     pass attendance_file
-  else
-    fail attendance_file "with the server down no read reached the attendance file within 30 s"
   fi
   end_wine_programs
 }
 
-# --- 3. upgrade -----------------------------------------------------------------
+# --- 3. start-up faults ----------------------------------------------------------
+
+# startup_fault NAME EXPECTED [VAR=VALUE...] -- [ARGS...]: snimac.exe must show
+# exactly EXPECTED in its "Chyba" box, and end with exit code 0 after OK.
+startup_fault() {
+  local name=$1 expected=$2
+  shift 2
+  local started=$SECONDS
+  run_snimac "$work/snimac-$name.log" "$@"
+  local snimac_pid=$last_pid
+  local text status
+  text=$(wine "$app/box_reader.exe" Chyba 30 2>>"$work/box_reader.log" | tr -d '\r')
+  status=${PIPESTATUS[0]}
+  [ "$status" -eq 0 ] && echo "   the box after $((SECONDS - started)) s: $text"
+  ended() { ! kill -0 "$snimac_pid" 2>/dev/null; }
+  if [ "$status" -ne 0 ]; then
+    fail "$name" "no box \"Chyba\" within 30 s (box_reader.exe: $status)"
+  elif [ "$text" != "$expected" ]; then
+    fail "$name" "the box says '$text', not '$expected'"
+  elif ! wait_until 10 ended; then
+    fail "$name" "snimac.exe still runs 10 s after OK"
+  else
+    wait "$snimac_pid"
+    status=$?
+    if [ "$status" -ne 0 ]; then
+      fail "$name" "snimac.exe ended with exit code $status after OK"
+    else
+      pass "$name"
+    fi
+  fi
+  end_wine_programs
+}
+
+scenario_startup_faults() {
+  # Beside no FTD2XX.DLL, the vendor library is what the program looks for;
+  # the reason is Wine's text for ERROR_MOD_NOT_FOUND (in English with
+  # LC_ALL=C.UTF-8).
+  mkdir -p "$work/alone"
+  cp "$app/snimac.exe" "$work/alone/"
+  snimac_exe="$work/alone/snimac.exe" startup_fault no_ftd2xx_dll "Knihovnu FTD2XX.DLL nelze načíst: Module not found." \
+    LC_ALL=C.UTF-8 --
+  # A listed COM port that does not exist.
+  startup_fault missing_com_port "Nepodařilo se otevřít snímač 'X7'" "SNIMAC_DEVICES=COM7|Reader|X7" --
+  # The default attendance file on drive D:, which this prefix has not.
+  rm -f "$WINEPREFIX/dosdevices/d:" "$WINEPREFIX/dosdevices/d::"
+  startup_fault no_drive_d "Nepodařilo se vytvořit adresář 'd:\vestibar'" SNIMAC_FTDI=sim -- -net
+  # Serial output without com0com's port.
+  startup_fault no_com0com "Nepodařilo se otevřít port CNCB0, zkontrolujte instalaci com0com" SNIMAC_FTDI=sim -- \
+    -ser Notepad
+  startup_fault bad_argument "Neplatný argument 'bogus'" SNIMAC_FTDI=sim -- bogus
+}
+
+# --- 4. upgrade -----------------------------------------------------------------
 
 # Visible windows captioned "Upgrade" other than the upgrade window itself
 # (413 pixels wide at 96 dpi, the boxes are narrower): the message boxes.
@@ -238,6 +298,10 @@ scenario_upgrade() {
     return
   fi
   echo "   the question came after $((SECONDS - started)) s"
+  # Counted before the upgrade: the reader may restart on its new firmware
+  # while the closing box comes up, before the box is answered.
+  local resets
+  resets=$(resets_in "$log")
   xdotool windowfocus --sync "$box" key Return
   started=$SECONDS
   gone() { ! xwininfo -id "$box" 2>/dev/null | grep -q IsViewable; }
@@ -249,8 +313,6 @@ scenario_upgrade() {
     return
   fi
   echo "   the upgrade took $((SECONDS - started)) s"
-  local resets
-  resets=$(resets_in "$log")
   xdotool windowfocus --sync "$box" key Return
   # The link starts again on the new firmware: its version is read again,
   # and v4.0 asks no further question.
@@ -267,6 +329,7 @@ scenario_upgrade() {
 
 scenario_typing
 scenario_attendance
+scenario_startup_faults
 if [ "${SNIMAC_E2E_SKIP_UPGRADE:-0}" = 1 ]; then
   echo "(upgrade left out: SNIMAC_E2E_SKIP_UPGRADE=1)"
 else

@@ -77,6 +77,11 @@ struct TComPortD2xx::TPort {
     timeouts.ReadTotalTimeoutConstant = readMs;
     timeouts.WriteTotalTimeoutConstant = writeMs;
     std::lock_guard<std::mutex> lock(stateMutex);
+    // Wine keeps the time-outs without asking the device, so that they are
+    // set even on a port whose device went away: its state is read first.
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!::GetCommState(handle, &dcb)) return FT_IO_ERROR;
     return ::SetCommTimeouts(handle, &timeouts) ? FT_OK : FT_IO_ERROR;
   }
 
