@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # One entry point for newcomers and CI.
-#   ./build.sh demo   install what is needed, build, run snimac-headless on the simulated reader
+#   ./build.sh demo   install what is needed, build, run the desktop program (snimac; with a
+#                     display) or the console host (snimac-headless) on the simulated reader
 #   ./build.sh test   install what is needed, build (warnings are errors), run every test,
 #                     cross-compile the core and its tests for Windows (i686,
 #                     x86_64) after <windows.h> and run its tests under Wine,
@@ -14,7 +15,8 @@ cd "$(dirname "$0")"
 
 JOBS=${JOBS:-$(nproc)}
 PACKAGES=(cmake g++ make pkg-config libgtest-dev googletest libudev-dev libx11-dev libxtst-dev xvfb x11-xkb-utils
-  xkb-data g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386 xdotool x11-utils trayer)
+  xkb-data g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386 xdotool x11-utils trayer
+  qt6-base-dev qt6-wayland imagemagick xterm)
 
 install_packages() {
   local missing=()
@@ -85,6 +87,13 @@ windows_tests() {
 case "${1:-}" in
   demo)
     install_packages
+    # The desktop program when there is a desktop to show it on, the
+    # console host otherwise.
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+      build build --target snimac
+      echo "== snimac on the simulated reader: its icon is in the notification area (\"Obnovit\" shows the window)"
+      SNIMAC_FTDI=sim exec build/platform/qt/snimac "${@:2}"
+    fi
     build build --target snimac-headless
     echo "== snimac-headless on the simulated reader (Ctrl+C ends it)"
     SNIMAC_FTDI=sim exec build/platform/headless/snimac-headless "${@:2}"
