@@ -40,4 +40,14 @@ bool TTrayMenu::TogglePoslatEnter() {
   return item.checked;
 }
 
+void TDrawnTrayMenu::Draw(const TTrayMenuItem& item) {
+  for (TTrayMenuItem& known : items_) {
+    if (known.id == item.id) {
+      known = item;
+      return;
+    }
+  }
+  items_.push_back(item);
+}
+
 }  // namespace snimac

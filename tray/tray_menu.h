@@ -43,4 +43,16 @@ class TTrayMenu {
   std::vector<TTrayMenuItem> items_;
 };
 
+// The menu as a front end was last told to draw it (TMainView::ShowMenuItem):
+// an item drawn again replaces its earlier state, a new one goes last, so
+// the items stay in the order they were first drawn.
+class TDrawnTrayMenu {
+ public:
+  void Draw(const TTrayMenuItem& item);
+  const std::vector<TTrayMenuItem>& Items() const { return items_; }
+
+ private:
+  std::vector<TTrayMenuItem> items_;
+};
+
 }  // namespace snimac

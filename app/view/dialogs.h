@@ -19,4 +19,15 @@ class TDialogs {
   virtual void ShowException(const std::string& message) = 0;
 };
 
+// The answer of a box closed without a button (its close box, Esc, the end
+// of the program): the cautious one, never a consent.
+inline TMessageResult AnswerWhenClosed(TMessageButtons buttons) {
+  switch (buttons) {
+    case TMessageButtons::Ok: return TMessageResult::Ok;
+    case TMessageButtons::OkCancel: return TMessageResult::Cancel;
+    case TMessageButtons::YesNo: return TMessageResult::No;
+  }
+  return TMessageResult::Cancel;
+}
+
 }  // namespace snimac

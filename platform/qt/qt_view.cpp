@@ -93,13 +93,7 @@ TMessageResult TQtView::ShowMessageBox(const std::string& text, const std::strin
 void TQtView::ShowException(const std::string& message) { ShowQtErrorBox(BoxOwner(), message, title_); }
 
 void TQtView::ShowMenuItem(const TTrayMenuItem& item) {
-  for (TTrayMenuItem& known : menu_) {
-    if (known.id == item.id) {
-      known = item;
-      return;
-    }
-  }
-  menu_.push_back(item);
+  menu_.Draw(item);
 }
 
 void TQtView::ForwardMouse(TTrayMouse mouse) {
@@ -149,7 +143,7 @@ void TQtView::BringToFront(QWidget& window) {
 std::unique_ptr<QMenu> TQtView::BuildTrayMenu() const {
   auto menu = std::make_unique<QMenu>();
   menu->setToolTipsVisible(true);
-  for (const TTrayMenuItem& item : menu_) {
+  for (const TTrayMenuItem& item : menu_.Items()) {
     if (!item.visible) continue;
     QAction* action = menu->addAction(QString::fromStdString(item.caption));
     action->setData(static_cast<int>(item.id));

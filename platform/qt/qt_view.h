@@ -99,7 +99,7 @@ class TQtView : public TView {
   std::unique_ptr<TQtMainWindow> main_;
   std::unique_ptr<TQtUpgradeWindow> upgrade_;
   std::unique_ptr<TQtTrayIcon> tray_;
-  std::vector<TTrayMenuItem> menu_;
+  TDrawnTrayMenu menu_;  // as the core last drew it
   TMainFrm* frm_ = nullptr;
   bool quitRequested_ = false;
   bool inMessageLoop_ = false;

@@ -19,14 +19,8 @@ TMessageResult MessageResultOf(int pressed, TMessageButtons buttons) {
     case IDYES: return TMessageResult::Yes;
     case IDNO: return TMessageResult::No;
     case IDCANCEL: return TMessageResult::Cancel;
-    default: break;
+    default: return AnswerWhenClosed(buttons);
   }
-  switch (buttons) {
-    case TMessageButtons::Ok: return TMessageResult::Ok;
-    case TMessageButtons::OkCancel: return TMessageResult::Cancel;
-    case TMessageButtons::YesNo: return TMessageResult::No;
-  }
-  return TMessageResult::Cancel;
 }
 
 namespace {

@@ -122,13 +122,7 @@ void TWin32View::AddGridRow(int row, const std::string& time, const std::string&
 }
 
 void TWin32View::ShowMenuItem(const TTrayMenuItem& item) {
-  for (TTrayMenuItem& known : menu_) {
-    if (known.id == item.id) {
-      known = item;
-      return;
-    }
-  }
-  menu_.push_back(item);
+  menu_.Draw(item);
 }
 
 void TWin32View::SetUpgradeCloseHandler(std::function<void()> closeRequested) {
@@ -195,7 +189,7 @@ void TWin32View::CarryOutNow(TTrayAction action) {
 
 HMENU TWin32View::BuildTrayMenu() const {
   const HMENU menu = CreatePopupMenu();
-  for (const TTrayMenuItem& item : menu_) {
+  for (const TTrayMenuItem& item : menu_.Items()) {
     if (!item.visible) continue;
     const std::wstring caption = Utf8ToWide(item.caption);
     AppendMenuW(menu, MF_STRING | (item.checked ? MF_CHECKED : MF_UNCHECKED), CommandOf(item.id), caption.c_str());

@@ -93,7 +93,7 @@ class TWin32View : public TView {
   std::unique_ptr<TWin32MainWindow> main_;
   std::unique_ptr<TWin32UpgradeWindow> upgrade_;
   std::unique_ptr<TWin32TrayIcon> tray_;
-  std::vector<TTrayMenuItem> menu_;
+  TDrawnTrayMenu menu_;  // as the core last drew it
   TMainFrm* frm_ = nullptr;
   // The tray's decisions on a system command, held until the window's own
   // handling of the command is done (it would undo them otherwise).
