@@ -103,6 +103,9 @@ case "${1:-}" in
     echo "== Build (warnings are errors) and all tests"
     build build -DSNIMAC_WERROR=ON
     run_tests build
+    # The desktop program on Xvfb with trayer: icon, menu, typing, window, attendance, upgrade.
+    echo "== The desktop program end to end"
+    tests/x11/desktop_end_to_end.sh build
     windows_build
     windows_tests
     # Every test, not only the link's: start-up and the hosts run the link thread too.
