@@ -6,6 +6,7 @@
 // the desktop session end the run with the normal teardown.
 #include <QApplication>
 
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <string>
@@ -40,6 +41,9 @@ int main(int argc, char** argv) {
     ShowQtMessageBox(nullptr, e.what(), texts::kErrorCaption, TMessageButtons::Ok);
     return 0;
   }
+  // Said on stderr as well as in the status: e.g. that a Wayland session
+  // lets typed cards reach X11 windows only.
+  if (!platform->Services().startNotice.empty()) std::fprintf(stderr, "%s\n", platform->Services().startNotice.c_str());
   try {
     TQtView view;
     view.QuitWhenSessionEnds();
