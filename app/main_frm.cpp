@@ -37,6 +37,10 @@ TMainFrm::TMainFrm(TView& ui, const TPlatformServices& platform)
 }
 
 TMainFrm::~TMainFrm() {
+  // The timers before anything else: a front end that dispatches events while
+  // a box is open (the unsaved reads below) would otherwise tick a window
+  // that is half taken apart.
+  for (const TTimerId id : {TTimerId::LogTimer, TTimerId::BlickTimer, TTimerId::VersionTimer}) ui_.StopTimer(id);
   if (slave_) {
     Slave = nullptr;
     slave_.reset();

@@ -31,8 +31,8 @@ namespace snimac {
 class TMainFrm : public TDevFrm {
  public:
   TMainFrm(TView& ui, const TPlatformServices& platform);
-  // Endpoint first (it withdraws from the link), then the link thread is
-  // stopped and waited for, then the link is destroyed.
+  // Its timers first, then the endpoint (it withdraws from the link), then
+  // the link thread is stopped and waited for, then the link is destroyed.
   ~TMainFrm() override;
 
   // Parses the options, finds the reader, opens the link and the outputs.

@@ -30,8 +30,14 @@ void TMainFrm::HandleCardNumber(const uint8_t* bytes, int count, int format) {
   if (!SerialWindows.empty() && platform_.typist) {
     const std::optional<std::string> title = platform_.typist->ForegroundTitle();
     if (title && IsSerialWindow(*title)) {
-      WriteSerial(SerialPort.get(), text + kLineEnd);
-      ui_.ShowDelivery(TDelivery::Serial, text);
+      if (WriteSerial(SerialPort.get(), text + kLineEnd)) {
+        ui_.ShowDelivery(TDelivery::Serial, text);
+      } else {
+        ui_.SetLabel(TLabel::StatusLbl, kSerialWriteFailedStatus + text);
+        if (linkLog_) {
+          linkLog_->Put(std::make_unique<TTextMessage>(TLogLevel::Error, kSerialWriteFailedLog + text, kSerialLogSource));
+        }
+      }
       return;
     }
   }

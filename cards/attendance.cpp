@@ -50,8 +50,8 @@ void TAttendanceQueue::SendLogItems() {
 void TAttendanceQueue::FlushLogItems() {
   if (items_.empty()) return;
   SendLogItems();
-  if (items_.empty()) return;
-  ReportFileResult(WritePendingToFile());
+  // A queue the server emptied holds nothing the file failed on: the error is over.
+  ReportFileResult(items_.empty() || WritePendingToFile());
 }
 
 bool TAttendanceQueue::FlushAtExit() {

@@ -63,7 +63,8 @@ class TAttendanceQueue {
   // Called when writing the file fails after it last worked (once per
   // failure, not every cycle), with the message for the user.
   std::function<void(const std::string& message)> onFileError;
-  // Called when the file can be written again after a failure.
+  // Called when a failure is over: the file could be written again, or the
+  // server confirmed every read still queued.
   std::function<void()> onFileWorks;
   // Called for every record that leaves the queue: confirmed by the server,
   // or written to the file.

@@ -1,5 +1,8 @@
 #include "cards/attendance_file.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "link/utf8_file.h"
 
 namespace snimac {
@@ -13,11 +16,31 @@ std::unique_ptr<TStdioAttendanceFile> TStdioAttendanceFile::Open(const std::stri
 
 TStdioAttendanceFile::~TStdioAttendanceFile() { std::fclose(file_); }
 
+size_t TStdioAttendanceFile::WriteBytes(const char* bytes, size_t count) {
+  return std::fwrite(bytes, 1, count, file_);
+}
+
 bool TStdioAttendanceFile::Append(const std::string& line) {
-  const std::string bytes = line + "\r\n";
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size()) return true;
+  if (fragmentAtEnd_) {
+    if (!WriteWhole("\r\n")) return false;
+    fragmentAtEnd_ = false;
+  }
+  return WriteWhole(line + "\r\n");
+}
+
+bool TStdioAttendanceFile::WriteWhole(const std::string& bytes) {
+  std::error_code error;
+  const std::filesystem::path path = Utf8Path(path_);
+  const std::uintmax_t before = std::filesystem::file_size(path, error);
+  const bool sizeKnown = !error;
+  const size_t written = WriteBytes(bytes.data(), bytes.size());
+  if (written == bytes.size()) return true;
   // The error flag is sticky; clear it so that a later attempt can succeed.
   std::clearerr(file_);
+  if (written > 0) {
+    if (sizeKnown) std::filesystem::resize_file(path, before, error);
+    if (!sizeKnown || error) fragmentAtEnd_ = true;
+  }
   return false;
 }
 

@@ -25,6 +25,10 @@ class TAttendanceFile {
 // A file stream opened for appending in binary mode, so that the bytes are
 // written as given (CR LF stays CR LF). Unbuffered: each line goes to the
 // system in one write, so a failed write never takes earlier lines with it.
+// A line is written whole or not at all: after a short write (a full disk)
+// the file is cut back to its length before, so that the retry of the record
+// does not follow half a line. Should even that fail, the next line starts
+// with CR LF, so the fragment stays a line of its own.
 class TStdioAttendanceFile : public TAttendanceFile {
  public:
   // nullptr when the file cannot be opened (or created).
@@ -37,11 +41,17 @@ class TStdioAttendanceFile : public TAttendanceFile {
   bool Flush() override;
   const std::string& Name() const override { return path_; }
 
- private:
+ protected:
   TStdioAttendanceFile(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) {}
+  // The one write of a line's bytes; returns how many were written.
+  virtual size_t WriteBytes(const char* bytes, size_t count);
+
+ private:
+  bool WriteWhole(const std::string& bytes);
 
   std::FILE* file_;
   std::string path_;
+  bool fragmentAtEnd_ = false;  // a short write could not be rolled back
 };
 
 }  // namespace snimac

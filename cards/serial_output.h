@@ -8,9 +8,14 @@
 
 namespace snimac {
 
-// Writes all bytes of `text` in one write; nothing without a port. The
-// result is not acted on (a failed write is not retried); it is returned so
-// that a caller can log it. False without a port.
+// Writes all bytes of `text` in one write; nothing without a port. A failed
+// write is not retried (the port has its own time-out); false tells the
+// caller to report the card as not delivered. False without a port.
 bool WriteSerial(TSerialPort* port, const std::string& text);
+
+// What is shown and logged for a card the port did not take.
+inline constexpr const char* kSerialWriteFailedStatus = "Kartu se nepodařilo zapsat na sériový port: ";
+inline constexpr const char* kSerialWriteFailedLog = "Serial port write failed: ";
+inline constexpr const char* kSerialLogSource = "Serial";
 
 }  // namespace snimac

@@ -13,10 +13,17 @@ namespace snimac {
 // with nothing, -1 on a driver error.
 using TByteReader = std::function<int(uint8_t& byte)>;
 
+// The longest frame on the wire: start, every byte of a full packet escaped, end.
+constexpr int kLongestFrame = 2 + 2 * kMaxPacket;
+// The most bytes one ReadFrameFrom consumes. Every byte restarts the read
+// time-out, so without a bound a line that never falls quiet (a babbling
+// device, a wrong speed) would keep the reader in one call for ever.
+constexpr int kMaxBytesPerFrameRead = 2 * kLongestFrame;
+
 // Returns the frame length (> 0) with the unstuffed packet in `buffer`, 0 when
-// no complete frame arrived within the time-out, -1 on a read error. Never
-// stores more than kMaxPacket bytes: a longer frame is dropped and the hunt
-// for the next start byte resumes.
+// no complete frame arrived (the time-out passed, kMaxBytesPerFrameRead bytes
+// brought none, or an over-long frame was dropped), -1 on a read error. Never
+// stores more than kMaxPacket bytes.
 int ReadFrameFrom(const TByteReader& read, uint8_t (&buffer)[kMaxPacket], int& length);
 
 }  // namespace snimac

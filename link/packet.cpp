@@ -43,12 +43,14 @@ void BuildAck(TRawPacket& p, int address, int ack) {
   BuildControlOnly(p, address, static_cast<uint8_t>(kCtlAckOnly | (ack & 7)));
 }
 
-void BuildData(TRawPacket& p, int address, int seq, int ack, const uint8_t* payload, int count) {
+bool BuildData(TRawPacket& p, int address, int seq, int ack, const uint8_t* payload, int count) {
   p.Clear();
+  if (count < 0 || count > kMaxDataPayload) return false;
   p.PushByte(AddressByte(address));
   p.PushByte(static_cast<uint8_t>(((seq & 7) << 4) | (ack & 7)));
-  for (int i = 0; i < count && i < kMaxDataPayload; ++i) p.PushByte(payload[i]);
+  for (int i = 0; i < count; ++i) p.PushByte(payload[i]);
   p.AppendCrc();
+  return true;
 }
 
 void BuildAddressSet(TRawPacket& p, int target, int32_t identity, int newAddress) {

@@ -42,8 +42,9 @@ void BuildToken(TRawPacket& p, int address);
 void BuildResetRequest(TRawPacket& p, int address);
 void BuildResetAck(TRawPacket& p, int address);
 void BuildAck(TRawPacket& p, int address, int ack);
-// `count` must not exceed kMaxDataPayload.
-void BuildData(TRawPacket& p, int address, int seq, int ack, const uint8_t* payload, int count);
+// False, with `p` left empty, when `count` is beyond 0..kMaxDataPayload: a
+// payload that does not fit one packet is refused whole, never cut.
+bool BuildData(TRawPacket& p, int address, int seq, int ack, const uint8_t* payload, int count);
 void BuildAddressSet(TRawPacket& p, int target, int32_t identity, int newAddress);
 
 // Writes the frame of `p` into `out` (kFrameBufferSize bytes) and returns its length.

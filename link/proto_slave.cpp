@@ -137,6 +137,12 @@ void TProtoSlave::Dies() {
 
 void TProtoSlave::Poll() {
   if (!Active) return;
+  if (link_.PortFailed()) {
+    // Nothing can be sent or heard until the link reopens the port: the turn
+    // ends at once and counts as a silent one, so the slave still dies.
+    UpdateLiveness(0);
+    return;
+  }
   TRawPacket packet;
   bool expectAnswer = false;
 
@@ -186,7 +192,11 @@ void TProtoSlave::SendNewData(bool& expectAnswer) {
   for (int i = 0; i < WindowSize; ++i) {
     TProtoMessagePtr message = GetNextPacket();
     if (!message) break;
-    BuildData(packet, Address, SendSeq + i, RecvSeq, message->Data.get(), message->Length);
+    if (!BuildData(packet, Address, SendSeq + sent, RecvSeq, message->Data.get(), message->Length)) {
+      Log(TLogLevel::Error, "Message of %d bytes does not fit a packet (%d at most), not sent", message->Length,
+          kMaxDataPayload);
+      continue;
+    }
     link_.SendPacket(packet);
     const bool endsBurst = message->EndsBurst;
     UnackedQueue.push_back(std::move(message));
@@ -213,7 +223,7 @@ void TProtoSlave::ReadAnswer(int& answered) {
     const int r = link_.ReadFrame(frame, length);
     if (r == 0) return;
     if (--budget == 0) return;
-    if (r < 0) continue;
+    if (r < 0) return;  // the port failed: nothing more will come this turn
     if ((frame[0] & kTokenFlag) == 0) {
       // A frame that fails its CRC is reported and dropped: its bytes cannot be trusted.
       if (!PacketCrcOk(frame, length)) {

@@ -20,6 +20,8 @@ constexpr uint32_t kOpenReadTimeoutMs = 50;
 constexpr uint32_t kWriteTimeoutMs = 100;
 constexpr int kFrameReadTimeoutMs = 100;
 constexpr const char* kDestroyWithSlaves = "Destroying protocol with slaves";
+constexpr const char* kLinkException = "Exception in the link thread, the link goes on";
+constexpr int64_t kExceptionPauseMs = 100;  // a fault that repeats at once cannot spin the thread
 }  // namespace
 
 bool SlavesPrioCmp::operator()(const TProtoSlave* a, const TProtoSlave* b) const {
@@ -60,9 +62,44 @@ void TProtocol::Execute() {
   NameCurrentThread("protocol");
   {
     std::unique_lock<std::recursive_mutex> guard(lock_);
-    while (!Terminated()) Pass();
+    while (!Terminated()) {
+      // Nothing may leave the thread: an escaping exception would end the
+      // whole process through std::terminate without a word.
+      try {
+        Pass();
+      } catch (const std::exception& e) {
+        ReportException(e.what());
+        SleepUnlocked(kExceptionPauseMs);
+      } catch (...) {
+        ReportException(nullptr);
+        SleepUnlocked(kExceptionPauseMs);
+      }
+    }
   }
   Close();
+}
+
+// An endpoint's poll runs its window's GetNextPacket: whatever that throws is
+// reported, and the endpoint keeps its place in the schedule.
+void TProtocol::PollGuarded(TProtoSlave& slave) {
+  try {
+    slave.Poll();
+  } catch (const std::exception& e) {
+    ReportException(e.what());
+  } catch (...) {
+    ReportException(nullptr);
+  }
+}
+
+// Said on stderr first: it needs no memory, and the log may be what failed.
+void TProtocol::ReportException(const char* what) noexcept {
+  const char* text = what ? what : "unknown exception";
+  std::fprintf(stderr, "%s: %s\n", kLinkException, text);
+  std::fflush(stderr);
+  try {
+    LogError("%s: %s", kLinkException, text);
+  } catch (...) {
+  }
 }
 
 void TProtocol::RunPass() {
@@ -81,7 +118,7 @@ void TProtocol::Pass() {
     Terminate();
     return;
   }
-  if (reopenNeeded_.load()) {
+  if (reopenNeeded_.load() && clock_.NowMs() >= nextReopenMs_) {
     Reopen();
     SleepUnlocked(kReopenPauseMs);
     return;
@@ -96,10 +133,12 @@ void TProtocol::Pass() {
     SleepUnlocked(std::min(slave->NextDue - now, kIdleSleepMs));
     return;
   }
-  schedule_.erase(schedule_.begin());
-  slave->Poll();
+  // The node is taken out and put back as it is: nothing to allocate, so the
+  // endpoint cannot drop out of the schedule.
+  auto node = schedule_.extract(schedule_.begin());
+  PollGuarded(*slave);
   slave->NextDue = clock_.NowMs() + slave->PollInterval;
-  schedule_.insert(slave);
+  schedule_.insert(std::move(node));
 }
 
 bool TProtocol::Open(const std::string& serialNumber, const std::string& settings) {
@@ -117,8 +156,13 @@ bool TProtocol::Reopen() {
   FT_HANDLE handle = nullptr;
   FT_STATUS status = d2xx_.OpenEx(serial.data(), FT_OPEN_BY_SERIAL_NUMBER, &handle);
   if (status != FT_OK) {
-    LogError("Error %d in FT_Open", static_cast<int>(status));
+    // A reader that stays away fails every retry: the first failure says it.
+    if (!openFailing_) LogError("Error %d in FT_Open", static_cast<int>(status));
     handle_ = nullptr;
+    openFailing_ = true;
+    portFailed_ = true;
+    reopenNeeded_.store(true);
+    nextReopenMs_ = clock_.NowMs() + kReopenRetryMs;
     return false;
   }
   const char* failed = nullptr;
@@ -134,14 +178,34 @@ bool TProtocol::Reopen() {
   if (failed) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    LogError(failed, static_cast<int>(status));
+    if (!openFailing_) LogError(failed, static_cast<int>(status));
 #pragma GCC diagnostic pop
     d2xx_.Close(handle);
     handle_ = nullptr;
+    openFailing_ = true;
+    portFailed_ = true;
+    reopenNeeded_.store(true);
+    nextReopenMs_ = clock_.NowMs() + kReopenRetryMs;
     return false;
   }
   handle_ = handle;
+  if (openFailing_) LogWarning("Port reopened");
+  openFailing_ = false;
+  portFailed_ = false;
   return true;
+}
+
+bool TProtocol::PortFailed() {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  return portFailed_;
+}
+
+void TProtocol::PortLost(const char* call, FT_STATUS status) {
+  LogError("SendPacket: %s error %d", call, static_cast<int>(status));
+  clock_.SleepMs(kErrorPauseMs);
+  portFailed_ = true;
+  nextReopenMs_ = 0;  // the first reopen at once: the fault may have been passing
+  reopenNeeded_.store(true);
 }
 
 bool TProtocol::Close() {
@@ -168,14 +232,14 @@ bool TProtocol::SetReadTimeout(int ms) {
 }
 
 int TProtocol::SendPacket(const TRawPacket& packet) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  if (portFailed_) return -1;
   std::array<uint8_t, kFrameBufferSize> frame{};
   const int length = EncodeFrame(packet, frame.data());
   uint32_t written = 0;
   const FT_STATUS status = d2xx_.Write(handle_, frame.data(), static_cast<uint32_t>(length), &written);
   if (status != FT_OK) {
-    LogError("SendPacket: FT_Write error %d", static_cast<int>(status));
-    clock_.SleepMs(kErrorPauseMs);
-    reopenNeeded_.store(true);
+    PortLost("FT_Write", status);
     return -1;
   }
   if (static_cast<int>(written) != length) {
@@ -186,18 +250,21 @@ int TProtocol::SendPacket(const TRawPacket& packet) {
 }
 
 int TProtocol::ReadBytes(uint8_t* buffer, int count) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  if (portFailed_) return -1;
   uint32_t received = 0;
   const FT_STATUS status = d2xx_.Read(handle_, buffer, static_cast<uint32_t>(count), &received);
   if (status != FT_OK) {
-    LogError("SendPacket: FT_Read error %d", static_cast<int>(status));
-    clock_.SleepMs(kErrorPauseMs);
-    reopenNeeded_.store(true);
+    PortLost("FT_Read", status);
     return -1;
   }
   return static_cast<int>(received);
 }
 
 int TProtocol::ReadFrame(uint8_t (&buffer)[kMaxPacket], int& length) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  length = 0;
+  if (portFailed_) return -1;
   SetReadTimeout(kFrameReadTimeoutMs);
   return ReadFrameFrom([this](uint8_t& byte) { return ReadBytes(&byte, 1); }, buffer, length);
 }

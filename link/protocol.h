@@ -50,6 +50,12 @@ class TProtocol {
   int ReadFrame(uint8_t (&buffer)[kMaxPacket], int& length);
   bool IsOpen();
   bool ReopenNeeded() const { return reopenNeeded_.load(); }
+  // True from a failed transfer or open until a reopen succeeds. Meanwhile
+  // transfers fail at once without touching the driver or the log, so an
+  // unplugged reader costs nothing per turn; the reopen is retried every
+  // kReopenRetryMs and only the first failure is logged.
+  bool PortFailed();
+  static constexpr int64_t kReopenRetryMs = 1000;
 
   int Register(TProtoSlave* slave);
   int Unregister(TProtoSlave* slave);
@@ -75,7 +81,12 @@ class TProtocol {
   void Execute();
   void LogAt(TLogLevel level, const char* format, va_list args);
   void Pass();  // lock held once
+  void PollGuarded(TProtoSlave& slave);
+  // On stderr and in the log; never throws.
+  void ReportException(const char* what) noexcept;
   void SleepUnlocked(int64_t ms);
+  // Logs the loss of the port once and asks for a reopen.
+  void PortLost(const char* call, FT_STATUS status);
 
   TD2xx& d2xx_;
   TClock& clock_;
@@ -86,6 +97,9 @@ class TProtocol {
   std::string serialNumber_;
   std::string settings_;
   std::atomic<bool> reopenNeeded_{false};
+  bool portFailed_ = false;   // link lock
+  bool openFailing_ = false;  // link lock: the last open failed (its retries are not logged)
+  int64_t nextReopenMs_ = 0;  // link lock; the steady clock's ms
   std::atomic<bool> terminated_{false};
   std::set<TProtoSlave*> slaves_;
   std::set<TProtoSlave*, SlavesPrioCmp> schedule_;

@@ -32,7 +32,7 @@ TTextMessagePtr TTextMessageQueue::Get() {
   return m;
 }
 
-mqLog::mqLog(const std::string& path, TClock& clock) : File(OpenFileUtf8(path, "a")), clock_(clock) {}
+mqLog::mqLog(const std::string& path, TClock& clock) : File(OpenOwnFileForAppendUtf8(path)), clock_(clock) {}
 
 mqLog::~mqLog() {
   if (File) std::fclose(File);

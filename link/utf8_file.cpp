@@ -23,3 +23,22 @@ std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
 }
 
 }  // namespace snimac
+
+namespace snimac {
+
+std::FILE* OpenOwnFileForAppendUtf8(const std::string& path) {
+  try {
+    std::error_code error;
+    const std::filesystem::file_type type = std::filesystem::symlink_status(Utf8Path(path), error).type();
+    if (type != std::filesystem::file_type::regular && type != std::filesystem::file_type::not_found) return nullptr;
+  } catch (...) {
+    return nullptr;
+  }
+#ifdef _WIN32
+  return OpenFileUtf8(path, "a");
+#else
+  return OpenFileUtf8(path, "ae");  // "e": close on exec
+#endif
+}
+
+}  // namespace snimac

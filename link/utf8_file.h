@@ -18,4 +18,10 @@ std::filesystem::path Utf8Path(const std::string& utf8);
 // file cannot be opened or the name is not valid UTF-8 (on Windows).
 std::FILE* OpenFileUtf8(const std::string& path, const char* mode);
 
+// Opens a file of the program's own (a log) for appending in text mode,
+// creating it when missing. Refuses (nullptr) anything already there that is
+// not a plain file: a symlink or a FIFO planted in a shared folder must not
+// redirect the writes or block the open. Not inherited by child processes.
+std::FILE* OpenOwnFileForAppendUtf8(const std::string& path);
+
 }  // namespace snimac

@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "app/main_frm.h"
+#include "cards/serial_output.h"
 #include "sim/sim_d2xx.h"
 #include "sim/virtual_clock.h"
 #include "tests/support/reader_scenario.h"
@@ -78,6 +79,30 @@ TEST(ReaderScenario, SerialWindowGetsTheNumberWithCrLfInsteadOfKeys) {
   EXPECT_EQ(s.typist.lastOptions.PrefixKey, 116);
   EXPECT_EQ(s.typist.lastOptions.PrefixModifiers, 4u);
   EXPECT_EQ(s.serial->written, "1234ab0f\r\n");
+}
+
+TEST(ReaderScenario, ACardTheSerialPortRefusesIsReportedAndTheProgramGoesOn) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "snimac-serial-refused";
+  std::filesystem::remove_all(dir);
+  TScenario s({"-ser", "Pokladna", "-log", "-logdir", dir.string()});
+  ASSERT_TRUE(s.RunUntil([&] { return s.Ready(); }));
+  s.typist.title = "Pokladna";
+  s.serial->refuse = true;
+  s.reader->PresentCard(0x81, {0x12, 0x34, 0xAB, 0x0F});
+  ASSERT_TRUE(s.RunUntil([&] { return s.ui.labels[TLabel::StatusLbl] != "Ready"; }));
+  EXPECT_EQ(s.ui.labels[TLabel::StatusLbl], std::string(kSerialWriteFailedStatus) + "1234ab0f");
+  EXPECT_TRUE(s.ui.deliveries.empty());
+  EXPECT_TRUE(s.typist.typed.empty());  // not typed into the wrong window instead
+
+  s.serial->refuse = false;
+  s.reader->PresentCard(0x81, {0x0B, 0xAD});
+  ASSERT_TRUE(s.RunUntil([&] { return !s.serial->written.empty(); }));
+  EXPECT_EQ(s.serial->written, "0bad\r\n");
+  s.frm.reset();
+  std::ifstream log(dir / "grab-A1B2.log");
+  const std::string text((std::istreambuf_iterator<char>(log)), {});
+  EXPECT_NE(text.find("Serial Serial port write failed: 1234ab0f"), std::string::npos) << text;
+  std::filesystem::remove_all(dir);
 }
 
 TEST(ReaderScenario, ReaderLostAndBackShowsTheStatusAndAsksTheVersionAgain) {

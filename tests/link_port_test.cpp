@@ -85,6 +85,7 @@ TEST(PortTransfer, WriteAndReadErrorsRequestAReopen) {
   EXPECT_TRUE(rig.link.ReopenNeeded());
 
   rig.d2xx.fail.read = FT_OK;
+  rig.link.Reopen();
   rig.d2xx.fail.timeouts = 3;
   uint8_t frame[kMaxPacket];
   int length = 0;

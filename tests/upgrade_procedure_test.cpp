@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "link/proto_slave_dev.h"
 #include "link/protocol.h"
@@ -332,6 +333,50 @@ TEST(UpgradeProcedure, AvrWritesThePagesBelowTheUsedLengthThenTheLast) {
   }
   p.Reply("A0");
   EXPECT_EQ(p.LastBox(), "Upgrade|Aktualizace byla uspešně dokončena");
+}
+
+
+// Once the user has confirmed the close, the window hands the link nothing
+// more (no question, unlock, page data or write), whatever state it was in,
+// and neither late replies nor time-outs start it again.
+TEST(UpgradeProcedure, AClosedWindowSendsNothingMore) {
+  struct TCase {
+    const char* where;
+    std::function<void(TProcedure&)> reach;
+    std::string lateReply;
+  };
+  const std::vector<TCase> cases = {
+      {"before the first question", [](TProcedure&) {}, "88 09 10 00"},
+      {"before the erase", [](TProcedure& p) { p.DetectH8(); }, "87 00 05 00"},
+      {"within a page",
+       [](TProcedure& p) {
+         p.DetectH8("80 00");
+         p.Next();  // unlock
+         p.Next();  // erase
+         p.Reply("87 00 04 00");
+         p.Next();  // the page's first chunk
+       },
+       "87 00 10 00"},
+      {"within a page in the loader",
+       [](TProcedure& p) {
+         p.DetectAvr();
+         p.Reply("A0");
+         p.Next();
+       },
+       "A0"},
+  };
+  for (const auto& c : cases) {
+    TProcedure p;
+    c.reach(p);
+    p.ui.answers = {TMessageResult::Yes};
+    p.frm->CloseRequested();
+    ASSERT_TRUE(p.frm->Closed()) << c.where;
+    EXPECT_EQ(p.Next(), "") << c.where;
+    p.Reply(c.lateReply);
+    EXPECT_EQ(p.Next(), "") << c.where;
+    p.Timeout();
+    EXPECT_EQ(p.Next(), "") << c.where;
+  }
 }
 
 }  // namespace

@@ -343,8 +343,15 @@ void TUpgradeFrm::RestartTimeout() {
   ui_.StartTimeoutTimer(kTimeoutMs, [this] { TimeoutTimerTimer(); });
 }
 
+// The procedure ends with the window: until the main window takes the
+// endpoint back, the link thread still asks here, and is given nothing.
 void TUpgradeFrm::Close() {
-  if (FormClose()) closed_ = true;
+  if (!FormClose()) return;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    State = Finished;
+  }
+  closed_ = true;
 }
 
 void TUpgradeFrm::CloseRequested() { Close(); }

@@ -1,10 +1,12 @@
 #include "platform/headless/headless_ui.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "platform/headless/headless_texts.h"
 #include "upgrade/upgrade_texts.h"
@@ -87,12 +89,29 @@ TMessageResult THeadlessUi::ShowMessageBox(const std::string& text, const std::s
   const bool yesNo = buttons == TMessageButtons::YesNo;
   std::fprintf(err_, "%s ", yesNo ? headless_texts::kChoicesYesNo : headless_texts::kChoicesOkCancel);
   std::fflush(err_);
-  const std::optional<std::string> answer = readAnswer_ ? readAnswer_() : std::nullopt;
+  const std::optional<std::string> answer = AwaitAnswer();
   const bool consent = answer && IsConsentAnswer(*answer);
   using namespace headless_texts;
   PrintLine(err_, consent ? (yesNo ? kYes : kOk) : (yesNo ? kNo : kCancel));
   if (yesNo) return consent ? TMessageResult::Yes : TMessageResult::No;
   return consent ? TMessageResult::Ok : TMessageResult::Cancel;
+}
+
+std::optional<std::string> THeadlessUi::AwaitAnswer() {
+  if (!readAnswer_ || asking_) return std::nullopt;
+  asking_ = true;
+  std::optional<std::string> answer;
+  std::atomic<bool> answered{false};
+  {
+    std::jthread reader([this, &answer, &answered](std::stop_token stop) {
+      answer = readAnswer_(stop);
+      answered = true;
+      Post([] {});  // wakes the loop
+    });
+    RunLoop([&answered] { return answered.load(); });
+  }  // a question still waiting at Quit is given up: its reader is stopped and joined here
+  asking_ = false;
+  return answered ? answer : std::nullopt;
 }
 
 void THeadlessUi::ShowUpgradeWindow(bool shown) {

@@ -3,7 +3,8 @@
 // read with where it went; message boxes are printed on stderr, and a
 // question is answered from the terminal when there is one (anything but a
 // clear yes, and no terminal at all, mean no). There is no tray. The UI
-// thread is the process's main thread running posted work and timers.
+// thread is the process's main thread running posted work and timers; like
+// a modal box, a question keeps running them while it waits for its answer.
 #pragma once
 
 #include <condition_variable>
@@ -13,6 +14,8 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <stop_token>
+#include <string>
 
 #include "app/timer_set.h"
 #include "app/view/view.h"
@@ -21,9 +24,10 @@ namespace snimac {
 
 class THeadlessUi : public TView {
  public:
-  // Reads one answer line from the user; nothing when there is no terminal
-  // or the input has ended.
-  using TAnswerReader = std::function<std::optional<std::string>()>;
+  // Reads one answer line from the user, on a thread of its own, until the
+  // stop token says the question is given up; nothing when there is no
+  // terminal, the input has ended, or the question was given up.
+  using TAnswerReader = std::function<std::optional<std::string>(std::stop_token)>;
 
   THeadlessUi(std::FILE* out, std::FILE* err, TClock& clock, TAnswerReader readAnswer = {})
       : out_(out), err_(err), readAnswer_(std::move(readAnswer)), timers_(clock), clock_(clock) {}
@@ -56,12 +60,17 @@ class THeadlessUi : public TView {
 
  private:
   void PrintLine(std::FILE* to, const std::string& line);
+  // The answer to the question on stderr, read while posted work and timers
+  // run; nothing at Quit, and for a question asked while another one waits
+  // (the terminal answers one at a time).
+  std::optional<std::string> AwaitAnswer();
   // Runs posted work and timers until `stop` or Quit.
   void RunLoop(const std::function<bool()>& stop);
 
   std::FILE* out_;
   std::FILE* err_;
   TAnswerReader readAnswer_;
+  bool asking_ = false;  // a question waits for its answer (UI thread)
   std::string title_;
   int progressMaximum_ = 100;
   int progressShown_ = -1;  // last percentage printed

@@ -2,13 +2,14 @@
 #pragma once
 
 #include <optional>
+#include <stop_token>
 #include <string>
 
 namespace snimac {
 
-// One line typed at the terminal; nothing when stdin is not a terminal (a
-// pipe, a service) or the input has ended, so that every question is then
-// answered no.
-std::optional<std::string> ReadAnswerFromTerminal();
+// One line typed at the terminal, waited for until `stop` is requested;
+// nothing when stdin is not a terminal (a pipe, a service), the input has
+// ended, or the wait was stopped, so that the question is then answered no.
+std::optional<std::string> ReadAnswerFromTerminal(std::stop_token stop);
 
 }  // namespace snimac

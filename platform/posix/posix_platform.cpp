@@ -14,6 +14,7 @@
 #include "platform/posix/tty_discovery.h"
 #include "platform/posix/tty_serial_port.h"
 #include "platform/posix/typing_choice.h"
+#include "platform/posix/user_dirs.h"
 #include "platform/posix/x11_keyboard.h"
 
 namespace snimac {
@@ -75,9 +76,11 @@ TPosixPlatform::TPosixPlatform(std::unique_ptr<TTypist> typistWithoutDisplay) {
   services_.d2xx = ftdi_.d2xx.get();
   services_.clock = &clock_;
   services_.defaultDbFileName = HomeOr("") + "vestibar/vestibar.db";
-  services_.defaultLogDir = "/tmp/";
+  // Per-user, so that no other local user can plant a symlink or FIFO there.
+  const std::string stateDir = UserStateDir(EnvironmentSetting);
+  services_.defaultLogDir = stateDir.empty() ? "./" : stateDir;
   services_.pathStyle = TPathStyle::Posix;
-  const std::string serialPath = SerialPortPathFromEnvironment();
+  const std::string serialPath = SerialPortPathFromEnvironment(EnvironmentSetting);
   services_.openSerialPort = [serialPath] { return OpenTtySerialPort(serialPath); };
   services_.typist = typist_.get();
   services_.makeLineClient = [] { return std::make_unique<TTcpLineClient>(); };

@@ -61,6 +61,7 @@ class TFakeUi : public TView {
   void ShowDelivery(TDelivery where, const std::string& text) override { deliveries.emplace_back(where, text); }
   TMessageResult ShowMessageBox(const std::string& text, const std::string& caption, TMessageButtons buttons) override {
     boxes.push_back(caption + "|" + text);
+    if (boxShown) boxShown();
     if (!answers.empty()) {
       const TMessageResult r = answers.front();
       answers.pop_front();
@@ -106,6 +107,7 @@ class TFakeUi : public TView {
   std::vector<std::pair<TDelivery, std::string>> deliveries;
   std::vector<std::string> boxes;
   std::deque<TMessageResult> answers;
+  std::function<void()> boxShown;  // called while a message box is open
   std::map<TTimerId, int> timerStarts;
   bool upgradeWindowShown = false;
   int progressMaximum = 100;

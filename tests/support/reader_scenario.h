@@ -3,6 +3,7 @@
 // windows such as the upgrade).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,15 +20,19 @@ namespace snimac::test {
 class TRecordingSerialPort : public TSerialPort {
  public:
   bool Write(const void* bytes, size_t count) override {
+    if (refuse) return false;
     written.append(static_cast<const char*>(bytes), count);
     return true;
   }
   std::string written;
+  bool refuse = false;  // as a port nobody reads, once full
 };
 
 struct TScenario {
+  // `adjust` may change the platform before the window starts up.
   explicit TScenario(const std::vector<std::string>& args, const std::string& description = "Reader",
-                     sim::TSimReaderConfig config = {}) {
+                     sim::TSimReaderConfig config = {},
+                     const std::function<void(TPlatformServices&)>& adjust = {}) {
     reader = &bus.AddDevice(description, "A1B2", config);
     platform.d2xx = &bus;
     platform.clock = &clock;
@@ -44,6 +49,7 @@ struct TScenario {
       return port;
     };
     ui.modalStep = [this] { Step(); };
+    if (adjust) adjust(platform);
     frm = std::make_unique<TMainFrm>(ui, platform);
     frm->StartUp(args);
   }
