@@ -25,31 +25,12 @@ CARDS='(04a1b2c3|2143baf0|04112233445566)'
 
 work=$(mktemp -d /tmp/snimac-e2e.XXXXXX)
 app="$work/app"
-helper_pids=()
 cleanup() {
   stop_wine_env
-  local pid
-  for pid in "${helper_pids[@]}"; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  done
+  stop_background_helpers
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-passed=0
-failed=0
-pass() { echo "PASS $1"; passed=$((passed + 1)); }
-fail() { echo "FAIL $1: $2"; failed=$((failed + 1)); }
-
-# wait_until SECONDS COMMAND...: true once COMMAND succeeds, polled every 0.2 s.
-wait_until() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ "$SECONDS" -ge "$deadline" ] && return 1
-    sleep 0.2
-  done
-}
 
 # The Windows name of a path under / (Wine's drive Z:).
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
@@ -59,19 +40,6 @@ end_wine_programs() {
   wineserver -k >/dev/null 2>&1
   wineserver -w >/dev/null 2>&1
 }
-
-# start_background LOG COMMAND...: runs COMMAND in the background, remembered
-# for the clean-up; its pid is in $last_pid.
-start_background() {
-  local log=$1
-  shift
-  "$@" >"$log" 2>&1 &
-  last_pid=$!
-  helper_pids+=("$last_pid")
-}
-
-# Visible X windows whose name is exactly $1.
-visible_windows_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null; }
 
 # --- set-up -----------------------------------------------------------------
 
@@ -94,11 +62,7 @@ wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseTakeFocus /t REG_SZ /d N /f >
 end_wine_programs
 
 # The notification area: trayer; its window "panel" holds the icons.
-start_background "$work/trayer.log" trayer --edge top --align right --widthtype pixel --width 120 \
-  --height 32 --SetDockType false
-trayer_window=""
-find_trayer() { trayer_window=$(xdotool search --name '^panel$' 2>/dev/null | head -1); [ -n "$trayer_window" ]; }
-wait_until 10 find_trayer || echo "(trayer did not start: no notification area)"
+start_trayer "$work/trayer.log" --widthtype pixel --width 120 --height 32
 
 # Icon windows embedded in trayer: Wine's are explorer.exe's (it runs the
 # notification area for every program of the prefix).
@@ -172,7 +136,7 @@ scenario_typing() {
 
 scenario_attendance() {
   local lines="$work/server-lines.txt" port_file="$work/server-port"
-  start_background "$work/server.log" python3 "$HERE/line_server.py" "$port_file" "$lines"
+  start_background "$work/server.log" python3 "$HERE/../support/line_server.py" "$port_file" "$lines"
   local server_pid=$last_pid
   if ! wait_until 10 test -s "$port_file"; then
     fail attendance_server "the loopback server did not start: $(cat "$work/server.log")"
@@ -338,5 +302,4 @@ else
   scenario_upgrade
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
+report_results

@@ -1,15 +1,13 @@
-# Shared by the Wine test scripts (sourced): a private X server and a fresh
-# Wine prefix under a work folder.
+# Shared by the Wine test scripts (sourced): a fresh Wine prefix under a work
+# folder, beside what every end-to-end script shares (the private X server,
+# the scenario tally: tests/support/e2e_common.sh).
 #   wine_arch_of ARCH          prints the WINEARCH of i686 / x86_64
-#   start_private_xvfb WORK    when there is no DISPLAY (or always, with
-#                              "always" as second argument): Xvfb on a free
-#                              display, sets DISPLAY and xvfb_pid
 #   make_wine_prefix WORK      a fresh prefix WORK/prefix (WINEARCH set by the
 #                              caller), exports WINEPREFIX and the quiet
 #                              Wine settings
 #   stop_wine_env              wineserver -k, Xvfb ended
-
-xvfb_pid=""
+# shellcheck source=tests/support/e2e_common.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../support/e2e_common.sh"
 
 wine_arch_of() {
   case "$1" in
@@ -17,22 +15,6 @@ wine_arch_of() {
     x86_64) echo win64 ;;
     *) return 1 ;;
   esac
-}
-
-start_private_xvfb() {
-  local work=$1 when=${2:-}
-  [ -n "${DISPLAY:-}" ] && [ "$when" != always ] && return 0
-  local display=99
-  while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$display"
-  for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X$display" ] && return 0
-    sleep 0.1
-  done
-  echo "Xvfb :$display did not start" >&2
-  return 1
 }
 
 make_wine_prefix() {
@@ -48,9 +30,5 @@ make_wine_prefix() {
 
 stop_wine_env() {
   [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-    xvfb_pid=""
-  fi
-  return 0
+  stop_private_xvfb
 }

@@ -16,10 +16,8 @@ if [ $# -ne 1 ]; then
 fi
 BUILD_DIR=$(cd "$1" && pwd) || exit 2
 HERE=$(cd "$(dirname "$0")" && pwd)
-WINE_TESTS="$HERE/../wine"
-# start_private_xvfb (the private X server) is shared with the Wine tests.
-# shellcheck source=tests/wine/wine_env.sh
-. "$WINE_TESTS/wine_env.sh"
+# shellcheck source=tests/support/e2e_common.sh
+. "$HERE/../support/e2e_common.sh"
 
 snimac="$BUILD_DIR/platform/qt/snimac"
 [ -x "$snimac" ] || { echo "$0: $snimac is missing (was the build made?)" >&2; exit 2; }
@@ -36,17 +34,9 @@ mkdir -p "$screenshots"
 rm -f "$screenshots"/tray-menu*.png "$screenshots"/main-window.png "$screenshots"/upgrade-*.png
 
 work=$(mktemp -d /tmp/snimac-desktop-e2e.XXXXXX)
-helper_pids=()
-passed=0
-failed=0
 cleanup() {
-  local pid
-  for pid in "${helper_pids[@]}"; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-  done
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  fi
+  stop_background_helpers
+  stop_private_xvfb
   if [ "$failed" -eq 0 ]; then
     rm -rf "$work"
   else
@@ -54,29 +44,6 @@ cleanup() {
   fi
 }
 trap cleanup EXIT
-
-pass() { echo "PASS $1"; passed=$((passed + 1)); }
-fail() { echo "FAIL $1: $2"; failed=$((failed + 1)); }
-
-# wait_until SECONDS COMMAND...: true once COMMAND succeeds, polled every 0.2 s.
-wait_until() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ "$SECONDS" -ge "$deadline" ] && return 1
-    sleep 0.2
-  done
-}
-
-# start_background LOG COMMAND...: runs COMMAND in the background, remembered
-# for the clean-up; its pid is in $last_pid.
-start_background() {
-  local log=$1
-  shift
-  "$@" >"$log" 2>&1 &
-  last_pid=$!
-  helper_pids+=("$last_pid")
-}
 
 # run_snimac LOG [VAR=VALUE...] -- [ARGS...]: the program in the background.
 run_snimac() {
@@ -106,7 +73,6 @@ stop_snimac() {
 }
 
 # Visible windows whose name is exactly $1.
-visible_windows_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null; }
 # Visible top-level windows of the program (the icon, menus, windows, boxes).
 visible_snimac_windows() { xdotool search --onlyvisible --class '^snimac$' 2>/dev/null | sort; }
 is_viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
@@ -141,11 +107,7 @@ start_private_xvfb "$work" always || exit 1
 echo "== snimac (Qt) on $DISPLAY"
 
 # The notification area: trayer; its window "panel" holds the icons.
-start_background "$work/trayer.log" trayer --edge top --align right --widthtype request --height 24 \
-  --SetDockType false
-trayer_window=""
-find_trayer() { trayer_window=$(xdotool search --name '^panel$' 2>/dev/null | head -1); [ -n "$trayer_window" ]; }
-wait_until 10 find_trayer || echo "(trayer did not start: no notification area)"
+start_trayer "$work/trayer.log" --widthtype request --height 24
 
 # The program's icon windows embedded in trayer's panel (Qt names them after
 # the program, class "snimac").
@@ -338,7 +300,7 @@ scenario_grab() {
 
 scenario_attendance() {
   local lines="$work/server-lines.txt" port_file="$work/server-port"
-  start_background "$work/server.log" python3 "$WINE_TESTS/line_server.py" "$port_file" "$lines"
+  start_background "$work/server.log" python3 "$HERE/../support/line_server.py" "$port_file" "$lines"
   if ! wait_until 10 test -s "$port_file"; then
     fail attendance "the loopback server did not start: $(cat "$work/server.log")"
     return
@@ -511,5 +473,4 @@ else
   scenario_upgrade
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
+report_results

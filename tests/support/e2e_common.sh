@@ -1,0 +1,90 @@
+# Shared by the end-to-end scripts (sourced): a private X server, the
+# scenario tally, background helpers and the notification area.
+#   start_private_xvfb WORK [always]  when there is no DISPLAY (or always):
+#                                     Xvfb on a free display, sets DISPLAY and
+#                                     xvfb_pid
+#   stop_private_xvfb                 ends that Xvfb
+#   pass NAME / fail NAME REASON      prints and counts a scenario's result
+#   report_results                    "N passed, M failed"; false when any failed
+#                                     or none ran
+#   wait_until SECONDS COMMAND...     true once COMMAND succeeds (polled 0.2 s)
+#   start_background LOG COMMAND...   COMMAND in the background, its pid in
+#                                     $last_pid, ended by stop_background_helpers
+#   start_trayer LOG TRAYER-ARGS...   trayer as the notification area; its
+#                                     panel window in $trayer_window (empty
+#                                     when it did not start)
+#   visible_windows_named NAME        visible X windows named exactly NAME
+
+xvfb_pid=""
+helper_pids=()
+passed=0
+failed=0
+trayer_window=""
+
+start_private_xvfb() {
+  local work=$1 when=${2:-}
+  [ -n "${DISPLAY:-}" ] && [ "$when" != always ] && return 0
+  local display=99
+  while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
+  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$display"
+  for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$display" ] && return 0
+    sleep 0.1
+  done
+  echo "Xvfb :$display did not start" >&2
+  return 1
+}
+
+stop_private_xvfb() {
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    xvfb_pid=""
+  fi
+  return 0
+}
+
+pass() { echo "PASS $1"; passed=$((passed + 1)); }
+fail() { echo "FAIL $1: $2"; failed=$((failed + 1)); }
+
+report_results() {
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
+}
+
+wait_until() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -ge "$deadline" ] && return 1
+    sleep 0.2
+  done
+}
+
+start_background() {
+  local log=$1
+  shift
+  "$@" >"$log" 2>&1 &
+  last_pid=$!
+  helper_pids+=("$last_pid")
+}
+
+stop_background_helpers() {
+  local pid
+  for pid in "${helper_pids[@]}"; do
+    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  done
+  helper_pids=()
+}
+
+find_trayer() { trayer_window=$(xdotool search --name '^panel$' 2>/dev/null | head -1); [ -n "$trayer_window" ]; }
+
+start_trayer() {
+  local log=$1
+  shift
+  start_background "$log" trayer --edge top --align right --SetDockType false "$@"
+  wait_until 10 find_trayer || echo "(trayer did not start: no notification area)"
+}
+
+visible_windows_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null; }
