@@ -1,5 +1,8 @@
 #include "link/thread_watch.h"
 
+#include <atomic>
+#include <memory>
+
 namespace snimac {
 namespace {
 
@@ -8,13 +11,25 @@ struct TThreadSentinel {
   ~TThreadSentinel() { alive->store(false); }
 };
 
-}  // namespace
+std::atomic<TThreadWatchMaker> g_maker{nullptr};
 
-TThreadWatch TThreadWatch::Current() {
+TThreadWatch WatchWithSentinel() {
   thread_local TThreadSentinel sentinel;
-  return TThreadWatch(sentinel.alive);
+  std::shared_ptr<std::atomic<bool>> alive = sentinel.alive;
+  return TThreadWatch::FromProbe([alive] { return alive->load(); });
 }
 
-TThreadWatch TThreadWatch::Forever() { return TThreadWatch(std::make_shared<std::atomic<bool>>(true)); }
+}  // namespace
+
+void SetThreadWatchMaker(TThreadWatchMaker maker) { g_maker.store(maker); }
+
+TThreadWatch TThreadWatch::Current() {
+  if (TThreadWatchMaker maker = g_maker.load()) return maker();
+  return WatchWithSentinel();
+}
+
+TThreadWatch TThreadWatch::Forever() {
+  return FromProbe([] { return true; });
+}
 
 }  // namespace snimac

@@ -60,6 +60,10 @@ void RecordName(const char* name) {
 }
 
 TEST(LinkThread, NamesItselfProtocol) {
+  {
+    std::lock_guard<std::mutex> guard(g_namesLock);
+    g_names.clear();
+  }
   SetThreadNamer(&RecordName);
   {
     TRecordingClock clock;

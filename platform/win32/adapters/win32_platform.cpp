@@ -7,6 +7,7 @@
 #include "platform/win32/adapters/win32_locale_separators.h"
 #include "platform/win32/adapters/win32_serial_port.h"
 #include "platform/win32/adapters/win32_thread_namer.h"
+#include "platform/win32/adapters/win32_thread_watch.h"
 #include "platform/win32/adapters/winsock_line_client.h"
 
 namespace snimac {
@@ -28,6 +29,7 @@ TFtdiDrivers WindowsFtdiDrivers() {
 
 TWin32Platform::TWin32Platform() {
   InstallWin32ThreadNamer();
+  InstallWin32ThreadWatch();
   ftdi_ = SelectFtdiAccess(EnvironmentUtf8, clock_, WindowsFtdiDrivers());
   typist_ = std::make_unique<TKeyboardTypist>(keyboard_, clock_);
 
