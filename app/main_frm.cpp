@@ -143,6 +143,7 @@ void TMainFrm::CreateLink(const std::string& serial) {
                  ? std::make_unique<TProtocol>(*platform_.d2xx, *platform_.clock, linkLog_.get(), TThreadWatch::Forever(),
                                                TProtocol::TStart::Manual)
                  : std::make_unique<TProtocol>(*platform_.d2xx, *platform_.clock, linkLog_.get(), TThreadWatch::Current());
+  Protocol->SetLatency(platform_.latencyMs);
   if (!Protocol->Open(serial, kLineSettings)) throw TStartupError(texts::With(texts::kErrOpenReader, serial));
   SerialNumber = serial;
 }
@@ -160,7 +161,8 @@ void TMainFrm::OpenDbFile() {
   const std::string dir = DirectoryPart(DbFileName, platform_.pathStyle);
   // A bare file name lives in the current directory: nothing to create.
   if (!dir.empty() && !CreateDirectories(dir)) throw TStartupError(texts::With(texts::kErrCreateDir, dir));
-  std::unique_ptr<TAttendanceFile> file = TStdioAttendanceFile::Open(DbFileName);
+  std::unique_ptr<TAttendanceFile> file =
+      platform_.openAttendanceFile ? platform_.openAttendanceFile(DbFileName) : TStdioAttendanceFile::Open(DbFileName);
   if (!file) throw TStartupError(texts::With(texts::kErrOpenFile, DbFileName));
   const std::optional<TServerAddress> server = ParseServerAddress(platform_.serverSetting);
   if (!server) throw TStartupError(texts::With(texts::kErrServerSetting, platform_.serverSetting));

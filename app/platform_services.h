@@ -7,12 +7,14 @@
 #include <string>
 
 #include "app/paths.h"
+#include "cards/attendance_file.h"
 #include "cards/line_client.h"
 #include "cards/read_time.h"
 #include "cards/serial_port.h"
 #include "cards/typist.h"
 #include "link/clock.h"
 #include "link/d2xx.h"
+#include "link/protocol.h"
 
 namespace snimac {
 
@@ -22,6 +24,9 @@ struct TPlatformServices {
   // Opens the virtual serial port only if it exists; nullptr when it cannot be opened.
   std::function<std::unique_ptr<TSerialPort>()> openSerialPort;
   std::string defaultDbFileName;
+  // Opens the attendance file for appending; nullptr when it cannot be
+  // opened. Unset: the file on disk (TStdioAttendanceFile).
+  std::function<std::unique_ptr<TAttendanceFile>(const std::string& path)> openAttendanceFile;
   std::string defaultLogDir;  // ends with the separator
   TPathStyle pathStyle = NativePathStyle();
   // Where typed card texts go.
@@ -31,6 +36,8 @@ struct TPlatformServices {
   std::function<std::unique_ptr<TLineClient>()> makeLineClient;
   std::string serverSetting;
   TDateTimeSeparators dateTimeSeparators;
+  // The converter's latency timer the link sets on open (SNIMAC_LATENCY_MS).
+  uint8_t latencyMs = TProtocol::kDefaultLatencyMs;
   // Simulation: the link gets no thread of its own; the owner runs its
   // passes (TProtocol::RunPass) on a virtual clock.
   bool manualLink = false;

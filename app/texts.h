@@ -42,6 +42,7 @@ inline constexpr const char* kDeviceFieldNames[] = {"cesta", "popis", "sériové
 inline constexpr const char* kErrDeviceMissingField = " (chybí %s)";
 inline constexpr const char* kErrDeviceSerialTwice = "opakuje sériové číslo '%s'";
 inline constexpr const char* kErrServerSetting = "Neplatná adresa serveru SNIMAC_SERVER '%s'";
+inline constexpr const char* kNoteLatencySetting = "Neplatné zpoždění převodníku SNIMAC_LATENCY_MS '%s' (1–255 ms), platí 2 ms";
 
 }  // namespace snimac::texts
 

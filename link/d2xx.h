@@ -1,5 +1,6 @@
 // The FTDI D2XX calls the link uses, as a port. Adapters: the vendor library
-// loaded at run time, the Linux kernel tty driver, the simulated bus.
+// loaded at run time, the Linux kernel tty driver, Windows COM ports, the
+// simulated bus.
 // The calls keep the vendor library's shapes and status codes so that the
 // library adapter is a plain pass-through.
 #pragma once
@@ -20,6 +21,7 @@ enum : FT_STATUS {
   FT_INSUFFICIENT_RESOURCES = 5,
   FT_INVALID_PARAMETER = 6,
   FT_INVALID_BAUD_RATE = 7,
+  FT_NOT_SUPPORTED = 17,
   FT_OTHER_ERROR = 18,
 };
 
@@ -52,6 +54,13 @@ inline bool ValidDataCharacteristics(uint8_t wordLength, uint8_t stopBits, uint8
          (stopBits == FT_STOP_BITS_1 || stopBits == FT_STOP_BITS_2) && parity <= FT_PARITY_SPACE;
 }
 
+// The converter's latency timer: how long it holds received bytes that do
+// not fill a USB packet before it hands them to the host. 16 ms is what a
+// converter starts with; the link sets 1 to 255 ms (some converters refuse
+// 1, and keep their own timer then).
+constexpr uint8_t kConverterDefaultLatencyMs = 16;
+constexpr uint8_t kMinLatencyMs = 1;
+
 // Size of the description / serial-number buffers of FT_ListDevices.
 constexpr int kFtStringSize = 64;
 
@@ -72,6 +81,9 @@ class TD2xx {
   // Read time-out: how long FT_Read waits for the requested bytes before it
   // returns FT_OK with fewer (or none).
   virtual FT_STATUS SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writeMs) = 0;
+  // The converter's latency timer (above), a host-side setting the reader
+  // never sees. Ports whose driver offers no such knob succeed doing nothing.
+  virtual FT_STATUS SetLatencyTimer(FT_HANDLE handle, uint8_t ms) = 0;
   virtual FT_STATUS Write(FT_HANDLE handle, const void* buffer, uint32_t count, uint32_t* written) = 0;
   virtual FT_STATUS Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) = 0;
   virtual FT_STATUS Close(FT_HANDLE handle) = 0;

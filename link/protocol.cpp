@@ -188,11 +188,32 @@ bool TProtocol::Reopen() {
     nextReopenMs_ = clock_.NowMs() + kReopenRetryMs;
     return false;
   }
+  SetLatencyTimer(handle);
   handle_ = handle;
   if (openFailing_) LogWarning("Port reopened");
   openFailing_ = false;
   portFailed_ = false;
   return true;
+}
+
+// The converter's own 16 ms would do, only slower: a driver or library that
+// cannot set the timer is reported once and the link goes on.
+void TProtocol::SetLatencyTimer(FT_HANDLE handle) {
+  const FT_STATUS status = d2xx_.SetLatencyTimer(handle, latencyMs_);
+  if (status == FT_OK) {
+    latencyFailing_ = false;
+    return;
+  }
+  if (!latencyFailing_) {
+    LogWarning("Error %d in FT_SetLatencyTimer(%d ms), the converter keeps its own", static_cast<int>(status),
+               static_cast<int>(latencyMs_));
+  }
+  latencyFailing_ = true;
+}
+
+void TProtocol::SetLatency(uint8_t ms) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  latencyMs_ = ms;
 }
 
 bool TProtocol::PortFailed() {

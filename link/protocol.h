@@ -40,6 +40,12 @@ class TProtocol {
   TProtocol(const TProtocol&) = delete;
   TProtocol& operator=(const TProtocol&) = delete;
 
+  // The converter's latency timer, set on every open that follows (before
+  // Open: from the first). 1 to 255 ms; a failure to set it is logged once
+  // and tolerated.
+  static constexpr uint8_t kDefaultLatencyMs = 2;
+  void SetLatency(uint8_t ms);
+
   // FTDI port.
   bool Open(const std::string& serialNumber, const std::string& settings);
   bool Reopen();
@@ -87,6 +93,7 @@ class TProtocol {
   void SleepUnlocked(int64_t ms);
   // Logs the loss of the port once and asks for a reopen.
   void PortLost(const char* call, FT_STATUS status);
+  void SetLatencyTimer(FT_HANDLE handle);
 
   TD2xx& d2xx_;
   TClock& clock_;
@@ -99,6 +106,8 @@ class TProtocol {
   std::atomic<bool> reopenNeeded_{false};
   bool portFailed_ = false;   // link lock
   bool openFailing_ = false;  // link lock: the last open failed (its retries are not logged)
+  uint8_t latencyMs_ = kDefaultLatencyMs;  // link lock
+  bool latencyFailing_ = false;            // link lock: the last FT_SetLatencyTimer failed (logged once)
   int64_t nextReopenMs_ = 0;  // link lock; the steady clock's ms
   std::atomic<bool> terminated_{false};
   std::set<TProtoSlave*> slaves_;

@@ -13,6 +13,7 @@ const char* D2xxCallName(TD2xxCall call) {
     case TD2xxCall::SetDataCharacteristics: return "FT_SetDataCharacteristics";
     case TD2xxCall::SetFlowControl: return "FT_SetFlowControl";
     case TD2xxCall::SetTimeouts: return "FT_SetTimeouts";
+    case TD2xxCall::SetLatencyTimer: return "FT_SetLatencyTimer";
     case TD2xxCall::Write: return "FT_Write";
     case TD2xxCall::Read: return "FT_Read";
     case TD2xxCall::Close: return "FT_Close";

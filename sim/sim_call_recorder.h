@@ -21,11 +21,12 @@ enum class TD2xxCall {
   SetDataCharacteristics,
   SetFlowControl,
   SetTimeouts,
+  SetLatencyTimer,
   Write,
   Read,
   Close,
 };
-constexpr int kD2xxCallCount = 9;
+constexpr int kD2xxCallCount = 10;
 // "FT_ListDevices", "FT_OpenEx", ... "FT_Close".
 const char* D2xxCallName(TD2xxCall call);
 

@@ -107,7 +107,8 @@ FT_STATUS TSimD2xx::OpenEx(void* arg, uint32_t flags, FT_HANDLE* handle) {
   TDevice* d = FindDevice(key, flags == FT_OPEN_BY_DESCRIPTION);
   if (!d || !d->plugged) return recorder_.Finish(call, FT_DEVICE_NOT_FOUND, t0, key);
   if (d->openHandle) return recorder_.Finish(call, FT_DEVICE_NOT_OPENED, t0, key);
-  // Fresh handle: default line settings, no time-outs, nothing stale to read.
+  // Fresh handle: default line settings and latency timer, no time-outs,
+  // nothing stale to read.
   Run(*d, t0);
   d->wire.toHost.Clear();
   d->wire.settings = TSimLineSettings{};
@@ -181,6 +182,21 @@ FT_STATUS TSimD2xx::SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writ
   return recorder_.Finish(call, FT_OK, t0, detail);
 }
 
+FT_STATUS TSimD2xx::SetLatencyTimer(FT_HANDLE handle, uint8_t ms) {
+  const int64_t t0 = clock_.NowUs();
+  std::lock_guard<std::mutex> guard(mutex_);
+  const TD2xxCall call = TD2xxCall::SetLatencyTimer;
+  const std::string detail = std::to_string(ms);
+  FT_STATUS status = FT_OK;
+  THandle* h = nullptr;
+  if (recorder_.Forced(call, &status)) return recorder_.Finish(call, status, t0, detail);
+  if ((status = Lookup(handle, &h)) != FT_OK) return recorder_.Finish(call, status, t0, detail);
+  if (ms < kMinLatencyMs) return recorder_.Finish(call, FT_INVALID_PARAMETER, t0, detail);
+  Run(*h->device, t0);
+  h->device->wire.SetLatency(ms, t0);
+  return recorder_.Finish(call, FT_OK, t0, detail);
+}
+
 FT_STATUS TSimD2xx::Write(FT_HANDLE handle, const void* buffer, uint32_t count, uint32_t* written) {
   const int64_t t0 = clock_.NowUs();
   std::lock_guard<std::mutex> guard(mutex_);
@@ -218,18 +234,18 @@ FT_STATUS TSimD2xx::Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_
     TDevice& d = *h->device;
     const int64_t now = clock_.NowUs();
     Run(d, now);
-    const size_t ready = d.wire.toHost.Arrived(now, count);
+    const size_t ready = d.wire.Readable(now, count);
     if (ready >= count || now >= deadline) {
-      d.wire.toHost.Take(out, ready);
+      d.wire.TakeReadable(out, ready);
       *received = static_cast<uint32_t>(ready);
       std::string detail = recorder_.Recording() ? want + "/" + std::to_string(ready) + " " + Hex(out, ready) : "";
       return recorder_.Finish(call, FT_OK, t0, std::move(detail));
     }
     // Sleep to the next wire event: a byte reaching the reader (it may answer),
-    // the next byte becoming readable, or the time-out.
+    // one reaching the converter or its latency timer running out, or the time-out.
     int64_t next = deadline;
     if (std::optional<int64_t> t = d.wire.toReader.ArrivalUs(0)) next = std::min(next, *t);
-    if (std::optional<int64_t> t = d.wire.toHost.ArrivalUs(ready)) next = std::min(next, *t);
+    if (std::optional<int64_t> t = d.wire.NextReadableUs(now)) next = std::min(next, *t);
     if (next == kForever) next = now + kIdleStepUs;
     lock.unlock();
     clock_.SleepUntilUs(next);

@@ -3,12 +3,14 @@
 //
 // Its parts, without locks of their own:
 // - the wire of each device (sim_wire.h): line settings, byte timing in both
-//   directions, the converter's latency and the reader's processing time;
+//   directions, the converter's latency timer and the reader's processing time;
 // - the fault model (sim_fault_model.h): lost, flipped and duplicated bytes;
 // - the call recorder (sim_call_recorder.h): call counts, the call record,
 //   forced failures and short writes.
 //
 // Write returns at once: its bytes queue on the line towards the reader.
+// Bytes from the reader become readable as the converter's latency timer
+// hands them over (SetLatencyTimer, 1 to 255 ms; 16 ms on a fresh handle).
 // Read(n) returns as soon as n bytes are readable, or when the read time-out
 // (SetTimeouts) has passed, with what has arrived by then (maybe nothing).
 // It waits by sleeping on the clock (SleepUntilUs) from one wire event to the
@@ -104,6 +106,7 @@ class TSimD2xx : public TD2xx {
                                    uint8_t parity) override;
   FT_STATUS SetFlowControl(FT_HANDLE handle, uint16_t flow, uint8_t xon, uint8_t xoff) override;
   FT_STATUS SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writeMs) override;
+  FT_STATUS SetLatencyTimer(FT_HANDLE handle, uint8_t ms) override;
   FT_STATUS Write(FT_HANDLE handle, const void* buffer, uint32_t count, uint32_t* written) override;
   FT_STATUS Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) override;
   FT_STATUS Close(FT_HANDLE handle) override;

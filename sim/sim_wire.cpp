@@ -25,8 +25,8 @@ bool TSimLineSettings::Matches(uint32_t readerBaud) const {
 
 // ---------------------------------------------------------------- line
 
-void TSimLine::Send(const uint8_t* bytes, size_t count, int64_t startUs, int64_t byteUs, int64_t delayUs,
-                    bool arrive, TSimFaultModel& faults, TSimDirection direction) {
+void TSimLine::Send(const uint8_t* bytes, size_t count, int64_t startUs, int64_t byteUs, bool arrive,
+                    TSimFaultModel& faults, TSimDirection direction) {
   int64_t t = std::max(startUs, freeUs_);
   std::vector<uint8_t> faulted;
   for (size_t i = 0; i < count; ++i) {
@@ -39,7 +39,7 @@ void TSimLine::Send(const uint8_t* bytes, size_t count, int64_t startUs, int64_t
     for (uint8_t fb : faulted) {
       t += byteUs;
       if (!arrive) continue;
-      bytes_.push_back({t + delayUs, fb});
+      bytes_.push_back({t, fb});
       ++delivered_;
     }
   }
@@ -51,15 +51,39 @@ std::optional<int64_t> TSimLine::ArrivalUs(size_t index) const {
   return bytes_[index].timeUs;
 }
 
-size_t TSimLine::Arrived(int64_t nowUs, size_t most) const {
-  size_t n = 0;
-  while (n < bytes_.size() && n < most && bytes_[n].timeUs <= nowUs) ++n;
-  return n;
+std::optional<size_t> TSimLine::ChunkEnd(int64_t nowUs, int64_t timerUs, int64_t* nextUs) const {
+  for (size_t j = released_; j < bytes_.size(); ++j) {
+    const int64_t at = bytes_[j].timeUs;
+    if (at > nowUs) {  // not at the converter yet
+      if (nextUs) *nextUs = at;
+      return std::nullopt;
+    }
+    if (j + 1 - released_ == kConverterPacketBytes) return j + 1;  // a full packet goes at once
+    const int64_t expiry = at + timerUs;
+    if (j + 1 < bytes_.size() && bytes_[j + 1].timeUs < expiry) continue;  // the next byte restarts the timer
+    if (expiry <= nowUs) return j + 1;
+    if (nextUs) *nextUs = expiry;
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+size_t TSimLine::HandedOver(int64_t nowUs, int64_t timerUs, size_t most) {
+  while (const std::optional<size_t> end = ChunkEnd(nowUs, timerUs, nullptr)) released_ = *end;
+  return std::min(released_, most);
+}
+
+std::optional<int64_t> TSimLine::NextHandOverUs(int64_t nowUs, int64_t timerUs) const {
+  int64_t next = 0;
+  if (ChunkEnd(nowUs, timerUs, &next)) return nowUs;
+  if (released_ == bytes_.size()) return std::nullopt;
+  return next;
 }
 
 void TSimLine::Take(uint8_t* out, size_t count) {
   for (size_t i = 0; i < count; ++i) out[i] = bytes_[i].byte;
   bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(count));
+  released_ -= std::min(released_, count);
 }
 
 std::optional<TSimTimedByte> TSimLine::PopArrived(int64_t nowUs) {
@@ -69,15 +93,20 @@ std::optional<TSimTimedByte> TSimLine::PopArrived(int64_t nowUs) {
   return first;
 }
 
-void TSimLine::Drop() {
+void TSimLine::Clear() {
   bytes_.clear();
+  released_ = 0;
+}
+
+void TSimLine::Drop() {
+  Clear();
   freeUs_ = 0;
 }
 
 // ---------------------------------------------------------------- wire
 
 void TSimWire::Write(const uint8_t* bytes, size_t count, int64_t nowUs) {
-  toReader.Send(bytes, count, nowUs, settings.ByteTimeUs(), 0, settings.Matches(config_.readerBaud), faults_,
+  toReader.Send(bytes, count, nowUs, settings.ByteTimeUs(), settings.Matches(config_.readerBaud), faults_,
                 TSimDirection::ToReader);
 }
 
@@ -89,8 +118,13 @@ void TSimWire::Run(int64_t nowUs, TSimReader* reader) {
     if (answer.empty()) continue;
     // The answer goes out after the reader's processing time, byte by byte.
     toHost.Send(answer.data(), answer.size(), in->timeUs + config_.processingUs, settings.ByteTimeUs(),
-                config_.latencyUs, settings.Matches(config_.readerBaud), faults_, TSimDirection::ToHost);
+                settings.Matches(config_.readerBaud), faults_, TSimDirection::ToHost);
   }
+}
+
+void TSimWire::SetLatency(uint8_t ms, int64_t nowUs) {
+  Readable(nowUs, 0);  // the old timer hands over what it has by now
+  settings.latencyMs = ms;
 }
 
 void TSimWire::Drop() {

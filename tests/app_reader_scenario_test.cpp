@@ -99,8 +99,11 @@ TEST(ReaderScenario, ACardTheSerialPortRefusesIsReportedAndTheProgramGoesOn) {
   ASSERT_TRUE(s.RunUntil([&] { return !s.serial->written.empty(); }));
   EXPECT_EQ(s.serial->written, "0bad\r\n");
   s.frm.reset();
-  std::ifstream log(dir / "grab-A1B2.log");
-  const std::string text((std::istreambuf_iterator<char>(log)), {});
+  // Read and closed before the folder goes: Windows cannot remove an open file.
+  const std::string text = [&] {
+    std::ifstream log(dir / "grab-A1B2.log");
+    return std::string((std::istreambuf_iterator<char>(log)), {});
+  }();
   EXPECT_NE(text.find("Serial Serial port write failed: 1234ab0f"), std::string::npos) << text;
   std::filesystem::remove_all(dir);
 }

@@ -19,12 +19,42 @@ TEST(PortOpen, ConfiguresTheLineInOrder) {
   TPortRig rig;
   EXPECT_TRUE(rig.link.Open("A1B2", "9600,n,8,1"));
   EXPECT_EQ(rig.d2xx.calls, (Calls{"OpenEx:A1B2:1", "SetBaudRate:9600", "SetDataCharacteristics:8,0,0",
-                                   "SetFlowControl:0,0,0", "SetTimeouts:50,100"}));
+                                   "SetFlowControl:0,0,0", "SetTimeouts:50,100", "SetLatencyTimer:2"}));
   EXPECT_TRUE(rig.log.Lines().empty());
   // An empty serial number is still handed to the driver.
   EXPECT_TRUE(rig.link.Open("", "9600,n,8,1"));
-  EXPECT_EQ(rig.d2xx.calls[5], "Close");
-  EXPECT_EQ(rig.d2xx.calls[6], "OpenEx::1");
+  EXPECT_EQ(rig.d2xx.calls[6], "Close");
+  EXPECT_EQ(rig.d2xx.calls[7], "OpenEx::1");
+}
+
+TEST(PortOpen, SetsTheChosenLatencyOnEveryOpenAndGoesOnWithoutIt) {
+  TPortRig rig;
+  rig.link.SetLatency(7);
+  ASSERT_TRUE(rig.link.Open("A1B2", "9600,n,8,1"));
+  EXPECT_EQ(rig.d2xx.calls.back(), "SetLatencyTimer:7");
+  EXPECT_EQ(rig.d2xx.latencyMs, 7);
+
+  // A driver that cannot set it: said once, and the port is open and works.
+  rig.d2xx.fail.latency = FT_NOT_SUPPORTED;
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(rig.link.Reopen());
+    EXPECT_TRUE(rig.link.IsOpen());
+    EXPECT_EQ(rig.d2xx.calls.back(), "SetLatencyTimer:7");
+  }
+  EXPECT_EQ(rig.log.Lines(),
+            (std::vector<std::string>{"Protocol Error 17 in FT_SetLatencyTimer(7 ms), the converter keeps its own"}));
+  EXPECT_EQ(rig.log.LevelOf(rig.log.Lines().front()), static_cast<signed char>(TLogLevel::Warn));
+  TRawPacket p;
+  BuildResetRequest(p, 1);
+  EXPECT_EQ(rig.link.SendPacket(p), 6);
+  EXPECT_FALSE(rig.link.PortFailed());
+
+  // Once it works again, a later failure is said again.
+  rig.d2xx.fail.latency = FT_OK;
+  ASSERT_TRUE(rig.link.Reopen());
+  rig.d2xx.fail.latency = FT_IO_ERROR;
+  ASSERT_TRUE(rig.link.Reopen());
+  EXPECT_EQ(rig.log.Lines().size(), 2u);
 }
 
 TEST(PortOpen, EachFailingStepIsLoggedOnceAndClosesTheDevice) {

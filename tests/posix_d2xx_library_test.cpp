@@ -107,6 +107,11 @@ TEST(PosixD2xxLibrary, PassesEveryCallThrough) {
   EXPECT_EQ(log->u1, 50u);
   EXPECT_EQ(log->u2, 100u);
 
+  EXPECT_EQ(library.SetLatencyTimer(h, 2), FT_OK);
+  EXPECT_STREQ(log->function, "FT_SetLatencyTimer");
+  EXPECT_EQ(log->handle, h);
+  EXPECT_EQ(log->u1, 2u);
+
   const uint8_t frame[6] = {0xC0, 1, 2, 3, 4, 0xC1};
   uint32_t written = 0;
   EXPECT_EQ(library.Write(h, frame, 6, &written), FT_OK);

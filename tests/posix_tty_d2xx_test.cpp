@@ -3,6 +3,7 @@
 #include "platform/posix/tty_d2xx.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <termios.h>
@@ -430,6 +431,45 @@ TEST(PosixTtyD2xx, InputFromBeforeTheOpenIsDiscarded) {
   EXPECT_EQ(byte, 0xCC);
   port.Close(handle);
   ::close(keep);
+}
+
+// A pty has neither of the kernel's latency knobs: nothing to set, and the
+// port works as before. Where the usb-serial folder lists the tty, its
+// latency_timer file gets the exact value.
+TEST(PosixTtyD2xx, LatencyTimerGoesToSysfsWhereThereIsOneAndIsNoErrorOnAPty) {
+  TPty pty;
+  char folder[] = "/tmp/snimac-usb-serial-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  const std::string name = pty.SlavePath().substr(pty.SlavePath().rfind('/') + 1);
+  const std::string ttyFolder = std::string(folder) + "/" + name;
+  const std::string file = ttyFolder + "/latency_timer";
+
+  TTtyD2xx port(Fixed({{pty.SlavePath(), "Reader", "S1"}}), folder);
+  FT_HANDLE handle = OpenLikeTheLink(port, "S1");
+  EXPECT_EQ(port.SetLatencyTimer(handle, 2), FT_OK);  // no sysfs entry, no serial settings
+  EXPECT_EQ(port.SetLatencyTimer(handle, 0), FT_INVALID_PARAMETER);
+  EXPECT_EQ(port.SetLatencyTimer(reinterpret_cast<FT_HANDLE>(uintptr_t{999}), 2), FT_INVALID_HANDLE);
+  pty.Send({0x5A});
+  uint8_t byte = 0;
+  uint32_t received = 0;
+  EXPECT_EQ(port.Read(handle, &byte, 1, &received), FT_OK);
+  EXPECT_EQ(byte, 0x5A);
+
+  ASSERT_EQ(::mkdir(ttyFolder.c_str(), 0700), 0);
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  EXPECT_EQ(port.SetLatencyTimer(handle, 7), FT_OK);
+  char text[8] = {};
+  const int in = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(in, 0);
+  EXPECT_EQ(::read(in, text, sizeof text - 1), 2);
+  ::close(in);
+  EXPECT_STREQ(text, "7\n");
+  port.Close(handle);
+  ::unlink(file.c_str());
+  ::rmdir(ttyFolder.c_str());
+  ::rmdir(folder);
 }
 
 }  // namespace

@@ -221,6 +221,8 @@ TEST(Win32D2xxDll, CallsReachTheLibrary) {
   EXPECT_EQ(d2xx.SetDataCharacteristics(handle, FT_BITS_8, FT_STOP_BITS_1, FT_PARITY_NONE), FT_OK);
   EXPECT_EQ(d2xx.SetFlowControl(handle, FT_FLOW_NONE, 0, 0), FT_OK);
   EXPECT_EQ(d2xx.SetTimeouts(handle, 50, 100), FT_OK);
+  EXPECT_EQ(d2xx.SetLatencyTimer(handle, 2), FT_OK);
+  EXPECT_EQ(d2xx.SetLatencyTimer(handle, 0), FT_INVALID_PARAMETER);  // the value reaches the simulated bus
   uint32_t received = 99;
   unsigned char byte = 0;
   EXPECT_EQ(d2xx.Read(handle, &byte, 1, &received), FT_OK);
@@ -449,6 +451,7 @@ TEST(Win32ComPortD2xx, OpensOnlyListedSerialPorts) {
   char byte = 0;
   EXPECT_EQ(d2xx.SetBaudRate(bogus, 9600), FT_INVALID_HANDLE);
   EXPECT_EQ(d2xx.SetTimeouts(nullptr, 50, 100), FT_INVALID_HANDLE);
+  EXPECT_EQ(d2xx.SetLatencyTimer(bogus, 2), FT_INVALID_HANDLE);
   EXPECT_EQ(d2xx.Read(bogus, &byte, 1, &n), FT_INVALID_HANDLE);
   EXPECT_EQ(d2xx.Write(bogus, &byte, 1, &n), FT_INVALID_HANDLE);
   EXPECT_EQ(d2xx.Close(bogus), FT_INVALID_HANDLE);
@@ -494,6 +497,7 @@ TEST_F(Win32ComPortEcho, SetsTheLineUpAndTransfersBytesWithinTheTimeouts) {
   EXPECT_EQ(d2xx_->SetDataCharacteristics(handle, 9, FT_STOP_BITS_1, FT_PARITY_NONE), FT_INVALID_PARAMETER);
   EXPECT_EQ(d2xx_->SetFlowControl(handle, 0x0400, 0x11, 0x11), FT_INVALID_PARAMETER);
   EXPECT_EQ(d2xx_->SetTimeouts(handle, 200, 1000), FT_OK);
+  EXPECT_EQ(d2xx_->SetLatencyTimer(handle, 2), FT_OK);  // nothing to set on a COM port
 
   // Nothing to read: FT_OK with no bytes once the read time-out has passed.
   unsigned char buffer[16] = {};

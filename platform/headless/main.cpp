@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/help_text.h"
 #include "app/main_frm.h"
 #include "app/process_entry.h"
 #include "app/texts.h"
@@ -18,6 +19,11 @@
 
 int main(int argc, char** argv) {
   using namespace snimac;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (const TInfoRequest info = InfoRequestOf(args); info != TInfoRequest::None) {
+    std::fputs(InfoText(info, THelpProgram::LinuxConsole).c_str(), stdout);
+    return 0;
+  }
   TStopSignals::Block();
 
   std::unique_ptr<TPosixPlatform> platform;
@@ -32,7 +38,6 @@ int main(int argc, char** argv) {
   THeadlessUi ui(stdout, stderr, platform->Clock(), ReadAnswerFromTerminal);
   TStopSignals stopSignals([&ui] { ui.Quit(); });
 
-  const std::vector<std::string> args(argv + 1, argv + argc);
   const TRunResult result = RunApplication(ui, platform->Services(), args, [&ui](TMainFrm&) { ui.RunUntilQuit(); });
   return result == TRunResult::StartupFailed ? 1 : 0;
 }

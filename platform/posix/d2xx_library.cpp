@@ -31,6 +31,11 @@ void TD2xxLibrary::Resolve(F& function, const char* symbol) {
   function = reinterpret_cast<F>(address);
 }
 
+template <typename F>
+F TD2xxLibrary::Optional(const char* symbol) {
+  return reinterpret_cast<F>(dlsym(library_, symbol));
+}
+
 TD2xxLibrary::TD2xxLibrary(const std::string& name) : name_(name) {
   library_ = dlopen(name_.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library_ == nullptr) {
@@ -42,6 +47,7 @@ TD2xxLibrary::TD2xxLibrary(const std::string& name) : name_(name) {
   Resolve(setDataCharacteristics_, "FT_SetDataCharacteristics");
   Resolve(setFlowControl_, "FT_SetFlowControl");
   Resolve(setTimeouts_, "FT_SetTimeouts");
+  setLatencyTimer_ = Optional<FSetLatencyTimer>("FT_SetLatencyTimer");
   Resolve(write_, "FT_Write");
   Resolve(read_, "FT_Read");
   Resolve(close_, "FT_Close");
@@ -72,6 +78,11 @@ FT_STATUS TD2xxLibrary::SetFlowControl(FT_HANDLE handle, uint16_t flow, uint8_t 
 
 FT_STATUS TD2xxLibrary::SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writeMs) {
   return setTimeouts_(handle, readMs, writeMs);
+}
+
+FT_STATUS TD2xxLibrary::SetLatencyTimer(FT_HANDLE handle, uint8_t ms) {
+  if (setLatencyTimer_ == nullptr) return FT_NOT_SUPPORTED;
+  return setLatencyTimer_(handle, ms);
 }
 
 FT_STATUS TD2xxLibrary::Write(FT_HANDLE handle, const void* buffer, uint32_t count, uint32_t* written) {

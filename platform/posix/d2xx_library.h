@@ -15,11 +15,13 @@ class TD2xxLibrary : public TD2xx {
 
   // Loads the library (dlopen with the usual search rules, so a bare name is
   // looked up in LD_LIBRARY_PATH, ld.so.cache, /lib, /usr/lib) and resolves
-  // the nine functions. Throws std::runtime_error with
+  // the ten functions. FT_SetLatencyTimer may be missing: SetLatencyTimer
+  // then returns FT_NOT_SUPPORTED and the converter keeps its own timer.
+  // Throws std::runtime_error with
   //   "Knihovnu <name> nelze načíst: <dlerror()>"
   // when the library cannot be loaded, or with
   //   "Knihovna <name> neobsahuje funkci <FT_…>: <dlerror()>"
-  // when one of the functions is missing.
+  // when one of the other functions is missing.
   explicit TD2xxLibrary(const std::string& name = kDefaultName);
   ~TD2xxLibrary() override;  // dlclose
 
@@ -33,6 +35,7 @@ class TD2xxLibrary : public TD2xx {
                                    uint8_t parity) override;
   FT_STATUS SetFlowControl(FT_HANDLE handle, uint16_t flow, uint8_t xon, uint8_t xoff) override;
   FT_STATUS SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writeMs) override;
+  FT_STATUS SetLatencyTimer(FT_HANDLE handle, uint8_t ms) override;
   FT_STATUS Write(FT_HANDLE handle, const void* buffer, uint32_t count, uint32_t* written) override;
   FT_STATUS Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) override;
   FT_STATUS Close(FT_HANDLE handle) override;
@@ -49,6 +52,7 @@ class TD2xxLibrary : public TD2xx {
   using FSetFlowControl = FT_STATUS (*)(FT_HANDLE ftHandle, uint16_t FlowControl, uint8_t XonChar,
                                         uint8_t XoffChar);
   using FSetTimeouts = FT_STATUS (*)(FT_HANDLE ftHandle, uint32_t ReadTimeout, uint32_t WriteTimeout);
+  using FSetLatencyTimer = FT_STATUS (*)(FT_HANDLE ftHandle, uint8_t ucLatency);
   using FWrite = FT_STATUS (*)(FT_HANDLE ftHandle, void* lpBuffer, uint32_t dwBytesToWrite,
                                uint32_t* lpBytesWritten);
   using FRead = FT_STATUS (*)(FT_HANDLE ftHandle, void* lpBuffer, uint32_t dwBytesToRead,
@@ -57,6 +61,9 @@ class TD2xxLibrary : public TD2xx {
 
   template <typename F>
   void Resolve(F& function, const char* symbol);
+  // nullptr when the library lacks it.
+  template <typename F>
+  F Optional(const char* symbol);
 
   std::string name_;
   void* library_ = nullptr;
@@ -66,6 +73,7 @@ class TD2xxLibrary : public TD2xx {
   FSetDataCharacteristics setDataCharacteristics_ = nullptr;
   FSetFlowControl setFlowControl_ = nullptr;
   FSetTimeouts setTimeouts_ = nullptr;
+  FSetLatencyTimer setLatencyTimer_ = nullptr;
   FWrite write_ = nullptr;
   FRead read_ = nullptr;
   FClose close_ = nullptr;

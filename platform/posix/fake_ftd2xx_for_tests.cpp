@@ -1,4 +1,4 @@
-// Test stand-in for libftd2xx.so (only built with SNIMAC_TESTS): the nine D2XX
+// Test stand-in for libftd2xx.so (only built with SNIMAC_TESTS): the ten D2XX
 // functions with the Linux signatures of ftd2xx.h, each recording its
 // arguments and returning a status the test chose, so that a test can see
 // that TD2xxLibrary passes every argument through unchanged.
@@ -60,6 +60,9 @@ FAKE_API uint32_t FT_SetFlowControl(void* ftHandle, unsigned short FlowControl, 
 }
 FAKE_API uint32_t FT_SetTimeouts(void* ftHandle, unsigned int ReadTimeout, unsigned int WriteTimeout) {
   return Record("FT_SetTimeouts", ftHandle, nullptr, nullptr, ReadTimeout, WriteTimeout);
+}
+FAKE_API uint32_t FT_SetLatencyTimer(void* ftHandle, unsigned char ucLatency) {
+  return Record("FT_SetLatencyTimer", ftHandle, nullptr, nullptr, ucLatency);
 }
 FAKE_API uint32_t FT_Write(void* ftHandle, void* lpBuffer, unsigned int dwBytesToWrite,
                            unsigned int* lpBytesWritten) {

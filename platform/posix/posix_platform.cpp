@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <exception>
 
+#include "app/latency_setting.h"
 #include "cards/keyboard_typist.h"
 #include "platform/posix/d2xx_library.h"
 #include "platform/posix/locale_separators.h"
@@ -71,7 +72,9 @@ TPosixPlatform::TPosixPlatform(std::unique_ptr<TTypist> typistWithoutDisplay) {
     typingNote_ = typist_ ? posix_texts::kTypingAsLines : posix_texts::kTypingNowhere;
   }
   if (!notice.empty()) typingNote_ = notice;
-  services_.startNotice = notice;
+  const TLatencySetting latency = ParseLatencySetting(EnvironmentSetting("SNIMAC_LATENCY_MS"));
+  services_.latencyMs = latency.ms;
+  services_.startNotice = WithNotice(notice, latency.notice);
 
   services_.d2xx = ftdi_.d2xx.get();
   services_.clock = &clock_;

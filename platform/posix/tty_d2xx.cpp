@@ -1,14 +1,18 @@
 #include "platform/posix/tty_d2xx.h"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <cstdlib>
 #include <optional>
 #include <utility>
 
@@ -146,7 +150,8 @@ struct TTtyD2xx::TPort {
   std::atomic<uint32_t> writeTimeoutMs{0};
 };
 
-TTtyD2xx::TTtyD2xx(TTtyDiscovery discover) : discover_(std::move(discover)) {}
+TTtyD2xx::TTtyD2xx(TTtyDiscovery discover, std::string usbSerialSysfs)
+    : discover_(std::move(discover)), usbSerialSysfs_(std::move(usbSerialSysfs)) {}
 
 TTtyD2xx::~TTtyD2xx() = default;  // the ports close their descriptors
 
@@ -272,6 +277,41 @@ FT_STATUS TTtyD2xx::SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writ
   port->readTimeoutMs.store(readMs);
   port->writeTimeoutMs.store(writeMs);
   return FT_OK;
+}
+
+bool TTtyD2xx::WriteSysfsLatency(const std::string& path, uint8_t ms) const {
+  // The listed path may be a link (/dev/serial/by-id/...): the kernel knows
+  // the tty by the name it points to.
+  char real[PATH_MAX];
+  if (::realpath(path.c_str(), real) == nullptr) return false;
+  const std::string device(real);
+  const std::string name = device.substr(device.rfind('/') + 1);
+  const std::string file = usbSerialSysfs_ + "/" + name + "/latency_timer";
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;
+  const std::string value = std::to_string(ms) + "\n";
+  const bool written = ::write(fd, value.data(), value.size()) == static_cast<ssize_t>(value.size());
+  ::close(fd);
+  return written;
+}
+
+FT_STATUS TTtyD2xx::SetLatencyTimer(FT_HANDLE handle, uint8_t ms) {
+  const auto port = ports_.Find(handle);
+  if (!port) return FT_INVALID_HANDLE;
+  if (ms < kMinLatencyMs) return FT_INVALID_PARAMETER;
+  const bool exact = WriteSysfsLatency(port->path, ms);
+  const auto failure = [] { return errno == ENOTTY || errno == EINVAL ? FT_NOT_SUPPORTED : FT_IO_ERROR; };
+  serial_struct serial{};
+  if (::ioctl(port->fd, TIOCGSERIAL, &serial) != 0) {
+    // No serial settings (a pty): no low-latency mode, nothing more to set.
+    return failure() == FT_NOT_SUPPORTED ? FT_OK : FT_IO_ERROR;
+  }
+  // In low-latency mode ftdi_sio runs the timer at 1 ms whatever sysfs says.
+  const bool lowLatency = !exact && ms < kConverterDefaultLatencyMs;
+  const int flags = lowLatency ? (serial.flags | ASYNC_LOW_LATENCY) : (serial.flags & ~ASYNC_LOW_LATENCY);
+  if (flags == serial.flags) return FT_OK;
+  serial.flags = flags;
+  return ::ioctl(port->fd, TIOCSSERIAL, &serial) == 0 ? FT_OK : failure();
 }
 
 FT_STATUS TTtyD2xx::Write(FT_HANDLE handle, const void* buffer, uint32_t count, uint32_t* written) {

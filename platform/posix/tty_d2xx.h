@@ -31,6 +31,15 @@
 //    fewer when the write time-out passes while the driver's buffer is full.
 //    A time-out of 0 means "no limit", as in D2XX, whose default it is; the
 //    link always sets its own time-outs right after the open.
+//  - SetLatencyTimer (1 to 255 ms; 0: FT_INVALID_PARAMETER) sets the
+//    converter's latency timer through the kernel's two knobs: the exact
+//    value in <usb-serial sysfs>/<ttyUSBn>/latency_timer when that file exists
+//    and is writable (usually only for root), otherwise the driver's
+//    low-latency mode (ASYNC_LOW_LATENCY via TIOCGSERIAL/TIOCSSERIAL, open to
+//    every user; ftdi_sio then runs the timer at 1 ms) for values below the
+//    converter's own 16 ms. The mode is cleared where it would override the
+//    value chosen. A device with neither knob (a pty, most other serial
+//    devices) has no latency timer to set: FT_OK.
 //  - A device that went away (unplugged converter, closed pty master: POLLHUP,
 //    POLLERR, EIO, end of file) makes Read, Write and the Set* calls return
 //    FT_IO_ERROR, so that the link closes and reopens it. The count already
@@ -66,7 +75,11 @@ using TTtyDiscovery = std::function<std::vector<TTtyDevice>()>;
 
 class TTtyD2xx : public TD2xx {
  public:
-  explicit TTtyD2xx(TTtyDiscovery discover);
+  static constexpr const char* kUsbSerialSysfs = "/sys/bus/usb-serial/devices";
+
+  // `usbSerialSysfs`: where the kernel lists the USB serial ttys (tests give
+  // a folder of their own).
+  explicit TTtyD2xx(TTtyDiscovery discover, std::string usbSerialSysfs = kUsbSerialSysfs);
   // Closes every handle still open.
   ~TTtyD2xx() override;
 
@@ -80,6 +93,7 @@ class TTtyD2xx : public TD2xx {
                                    uint8_t parity) override;
   FT_STATUS SetFlowControl(FT_HANDLE handle, uint16_t flow, uint8_t xon, uint8_t xoff) override;
   FT_STATUS SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writeMs) override;
+  FT_STATUS SetLatencyTimer(FT_HANDLE handle, uint8_t ms) override;
   FT_STATUS Write(FT_HANDLE handle, const void* buffer, uint32_t count, uint32_t* written) override;
   FT_STATUS Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) override;
   FT_STATUS Close(FT_HANDLE handle) override;
@@ -90,7 +104,12 @@ class TTtyD2xx : public TD2xx {
   // Runs the discovery; false when it threw.
   bool Discover(std::vector<TTtyDevice>& devices);
 
+  // Writes the sysfs latency_timer of the tty at `path`; false when there is
+  // none or it cannot be written.
+  bool WriteSysfsLatency(const std::string& path, uint8_t ms) const;
+
   TTtyDiscovery discover_;
+  const std::string usbSerialSysfs_;
   std::mutex mutex_;                     // guards the two below
   std::vector<TTtyDevice> listed_;       // result of the last count
   bool haveListed_ = false;

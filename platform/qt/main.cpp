@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/help_text.h"
 #include "app/main_frm.h"
 #include "app/process_entry.h"
 #include "app/texts.h"
@@ -24,6 +25,12 @@
 
 int main(int argc, char** argv) {
   using namespace snimac;
+  // Answered before the toolkit starts, so that they need no display.
+  if (const TInfoRequest info = InfoRequestOf(std::vector<std::string>(argv + 1, argv + argc));
+      info != TInfoRequest::None) {
+    std::fputs(InfoText(info, THelpProgram::LinuxDesktop).c_str(), stdout);
+    return 0;
+  }
   TStopSignals::Block();
 
   QApplication app(argc, argv);

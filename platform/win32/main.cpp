@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/help_text.h"
 #include "app/main_frm.h"
 #include "app/process_entry.h"
 #include "app/texts.h"
@@ -37,6 +38,12 @@ std::vector<std::string> CommandLineArguments() {
 // The arguments come from GetCommandLineW, never from the ANSI command line.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace snimac;
+  const std::vector<std::string> args = CommandLineArguments();
+  // A program without a console answers in a box.
+  if (const TInfoRequest info = InfoRequestOf(args); info != TInfoRequest::None) {
+    ShowWin32MessageBox(nullptr, InfoText(info, THelpProgram::Windows), texts::kApplicationTitle, TMessageButtons::Ok);
+    return 0;
+  }
   std::unique_ptr<TWin32Platform> platform;
   try {
     platform = std::make_unique<TWin32Platform>();
@@ -46,8 +53,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   }
   try {
     TWin32View view(instance);
-    RunApplication(view, platform->Services(), CommandLineArguments(),
-                   [&view](TMainFrm& frm) { view.RunMessageLoop(frm); });
+    RunApplication(view, platform->Services(), args, [&view](TMainFrm& frm) { view.RunMessageLoop(frm); });
   } catch (const std::exception& e) {
     // Only the view's own windows can fail here; the core's failures were shown.
     ShowWin32MessageBox(nullptr, e.what(), texts::kErrorCaption, TMessageButtons::Ok);

@@ -26,6 +26,7 @@ FT_STATUS TScriptedD2xx::OpenEx(void* arg, uint32_t flags, FT_HANDLE* handle) {
   calls.push_back("OpenEx:" + std::string(static_cast<const char*>(arg)) + ":" + std::to_string(flags));
   if (fail.openEx != FT_OK) return fail.openEx;
   ++opens;
+  latencyMs = kConverterDefaultLatencyMs;
   *handle = &handleToken_;
   return FT_OK;
 }
@@ -51,6 +52,13 @@ FT_STATUS TScriptedD2xx::SetTimeouts(FT_HANDLE, uint32_t readMs, uint32_t writeM
     calls.push_back("SetTimeouts:" + std::to_string(readMs) + "," + std::to_string(writeMs));
   if (fail.timeouts != FT_OK) return fail.timeouts;
   readTimeoutMs = readMs;
+  return FT_OK;
+}
+
+FT_STATUS TScriptedD2xx::SetLatencyTimer(FT_HANDLE, uint8_t ms) {
+  calls.push_back("SetLatencyTimer:" + std::to_string(ms));
+  if (fail.latency != FT_OK) return fail.latency;
+  latencyMs = ms;
   return FT_OK;
 }
 

@@ -21,7 +21,8 @@ class TScriptedD2xx : public TD2xx {
   explicit TScriptedD2xx(TClock& clock) : clock_(clock) {}
 
   struct TFailures {
-    FT_STATUS openEx = FT_OK, baud = FT_OK, data = FT_OK, flow = FT_OK, timeouts = FT_OK, write = FT_OK, read = FT_OK;
+    FT_STATUS openEx = FT_OK, baud = FT_OK, data = FT_OK, flow = FT_OK, timeouts = FT_OK, latency = FT_OK,
+              write = FT_OK, read = FT_OK;
     int shortWriteBy = 0;  // the driver reports this many bytes fewer than asked
   } fail;
 
@@ -31,6 +32,7 @@ class TScriptedD2xx : public TD2xx {
   // Runs after every successful write with the bytes written (e.g. to answer a token).
   std::function<void(const TBytes&)> responder;
   uint32_t readTimeoutMs = 0;
+  int latencyMs = kConverterDefaultLatencyMs;  // as the last successful SetLatencyTimer left it
   int opens = 0;
 
   void Feed(const TBytes& bytes) { input.insert(input.end(), bytes.begin(), bytes.end()); }
@@ -49,6 +51,7 @@ class TScriptedD2xx : public TD2xx {
   FT_STATUS SetDataCharacteristics(FT_HANDLE, uint8_t wordLength, uint8_t stopBits, uint8_t parity) override;
   FT_STATUS SetFlowControl(FT_HANDLE, uint16_t flow, uint8_t xon, uint8_t xoff) override;
   FT_STATUS SetTimeouts(FT_HANDLE, uint32_t readMs, uint32_t writeMs) override;
+  FT_STATUS SetLatencyTimer(FT_HANDLE, uint8_t ms) override;
   FT_STATUS Write(FT_HANDLE, const void* buffer, uint32_t count, uint32_t* written) override;
   FT_STATUS Read(FT_HANDLE, void* buffer, uint32_t count, uint32_t* received) override;
   FT_STATUS Close(FT_HANDLE) override;

@@ -32,9 +32,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The Windows name of a path under / (Wine's drive Z:).
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-
 # Ends every program of the prefix, so that the next scenario starts clean.
 end_wine_programs() {
   wineserver -k >/dev/null 2>&1

@@ -6,6 +6,7 @@
 #                              caller), exports WINEPREFIX and the quiet
 #                              Wine settings
 #   stop_wine_env              wineserver -k, Xvfb ended
+#   winpath PATH               the Windows name of a path under / (drive Z:)
 # shellcheck source=tests/support/e2e_common.sh
 . "$(dirname "${BASH_SOURCE[0]}")/../support/e2e_common.sh"
 
@@ -32,3 +33,5 @@ stop_wine_env() {
   [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1
   stop_private_xvfb
 }
+
+winpath() { printf 'Z:%s' "${1//\//\\}"; }

@@ -224,6 +224,16 @@ FT_STATUS TComPortD2xx::SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t 
   return port->SetTimeouts(readMs, writeMs);
 }
 
+// Nothing to set: the serial API has no latency timer. Under the converter
+// maker's virtual COM port driver the timer is a setting of the port itself
+// (its advanced properties, kept by the driver in the registry and read when
+// the device starts), which a program cannot change for its own handle; with
+// any other serial driver there is no such timer at all.
+FT_STATUS TComPortD2xx::SetLatencyTimer(FT_HANDLE handle, uint8_t ms) {
+  if (!ports_.Find(handle)) return FT_INVALID_HANDLE;
+  return ms < kMinLatencyMs ? FT_INVALID_PARAMETER : FT_OK;
+}
+
 FT_STATUS TComPortD2xx::Write(FT_HANDLE handle, const void* buffer, uint32_t count, uint32_t* written) {
   const auto port = ports_.Find(handle);
   if (!port) return FT_INVALID_HANDLE;

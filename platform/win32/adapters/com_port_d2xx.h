@@ -28,6 +28,7 @@
 //    requested bytes have arrived, or with fewer (or none) when the read
 //    time-out has passed; Write returns FT_OK with fewer bytes when the write
 //    time-out passes first. A time-out of 0 means "no limit", as in D2XX.
+//  - SetLatencyTimer changes nothing (see there) and succeeds.
 //  - A device that went away (unplugged converter: the driver fails the
 //    transfer with ERROR_ACCESS_DENIED, ERROR_BAD_COMMAND, ERROR_GEN_FAILURE,
 //    ERROR_OPERATION_ABORTED, ...) makes Read, Write and the Set* calls
@@ -69,6 +70,8 @@ class TComPortD2xx : public TD2xx {
                                    uint8_t parity) override;
   FT_STATUS SetFlowControl(FT_HANDLE handle, uint16_t flow, uint8_t xon, uint8_t xoff) override;
   FT_STATUS SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writeMs) override;
+  // Succeeds doing nothing: a COM port's latency timer is not the program's to set.
+  FT_STATUS SetLatencyTimer(FT_HANDLE handle, uint8_t ms) override;
   FT_STATUS Write(FT_HANDLE handle, const void* buffer, uint32_t count, uint32_t* written) override;
   FT_STATUS Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) override;
   FT_STATUS Close(FT_HANDLE handle) override;

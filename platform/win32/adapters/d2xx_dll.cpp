@@ -20,6 +20,7 @@ struct TD2xxDll::TCalls {
                                                  UCHAR Parity);
   using FSetFlowControl = ULONG(WINAPI*)(PVOID ftHandle, USHORT FlowControl, UCHAR XonChar, UCHAR XoffChar);
   using FSetTimeouts = ULONG(WINAPI*)(PVOID ftHandle, ULONG ReadTimeout, ULONG WriteTimeout);
+  using FSetLatencyTimer = ULONG(WINAPI*)(PVOID ftHandle, UCHAR ucLatency);
   using FWrite = ULONG(WINAPI*)(PVOID ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite, LPDWORD lpBytesWritten);
   using FRead = ULONG(WINAPI*)(PVOID ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead, LPDWORD lpBytesReturned);
   using FClose = ULONG(WINAPI*)(PVOID ftHandle);
@@ -36,6 +37,7 @@ struct TD2xxDll::TCalls {
       Resolve(setDataCharacteristics, "FT_SetDataCharacteristics");
       Resolve(setFlowControl, "FT_SetFlowControl");
       Resolve(setTimeouts, "FT_SetTimeouts");
+      setLatencyTimer = Optional<FSetLatencyTimer>("FT_SetLatencyTimer");
       Resolve(write, "FT_Write");
       Resolve(read, "FT_Read");
       Resolve(close, "FT_Close");
@@ -50,14 +52,21 @@ struct TD2xxDll::TCalls {
 
   template <typename F>
   void Resolve(F& function, const char* symbol) {
-    const FARPROC address = ::GetProcAddress(library, symbol);
-    if (address == nullptr) {
+    function = Optional<F>(symbol);
+    if (function == nullptr) {
       throw std::runtime_error(texts::With(win32_texts::kErrMissingFunction, name) + symbol + ": " +
                                SystemErrorText(::GetLastError()));
     }
+  }
+
+  // nullptr when the library lacks it.
+  template <typename F>
+  F Optional(const char* symbol) {
+    const FARPROC address = ::GetProcAddress(library, symbol);
+    if (address == nullptr) return nullptr;
     // Through the generic function pointer type: the address is of the type
     // ftd2xx.h declares, which FARPROC cannot say.
-    function = reinterpret_cast<F>(reinterpret_cast<void (*)()>(address));
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(address));
   }
 
   std::string name;  // for messages
@@ -68,6 +77,7 @@ struct TD2xxDll::TCalls {
   FSetDataCharacteristics setDataCharacteristics = nullptr;
   FSetFlowControl setFlowControl = nullptr;
   FSetTimeouts setTimeouts = nullptr;
+  FSetLatencyTimer setLatencyTimer = nullptr;
   FWrite write = nullptr;
   FRead read = nullptr;
   FClose close = nullptr;
@@ -99,6 +109,11 @@ FT_STATUS TD2xxDll::SetFlowControl(FT_HANDLE handle, uint16_t flow, uint8_t xon,
 
 FT_STATUS TD2xxDll::SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writeMs) {
   return calls_->setTimeouts(handle, readMs, writeMs);
+}
+
+FT_STATUS TD2xxDll::SetLatencyTimer(FT_HANDLE handle, uint8_t ms) {
+  if (calls_->setLatencyTimer == nullptr) return FT_NOT_SUPPORTED;
+  return calls_->setLatencyTimer(handle, ms);
 }
 
 FT_STATUS TD2xxDll::Write(FT_HANDLE handle, const void* buffer, uint32_t count, uint32_t* written) {

@@ -16,12 +16,14 @@ class TD2xxDll : public TD2xx {
 
   // Loads the library (LoadLibraryW with the usual search order, so a bare
   // name is looked up in the program's folder, then the system folders and
-  // PATH) and resolves the nine calls by their undecorated names. Throws
+  // PATH) and resolves the ten calls by their undecorated names.
+  // FT_SetLatencyTimer may be missing: SetLatencyTimer then returns
+  // FT_NOT_SUPPORTED and the converter keeps its own timer. Throws
   // std::runtime_error with
   //   "Knihovnu <name> nelze načíst: <system's reason>"
   // when the library cannot be loaded, or with
   //   "Knihovna <name> neobsahuje funkci <FT_…>: <system's reason>"
-  // when one of the calls is missing.
+  // when one of the other calls is missing.
   explicit TD2xxDll(const std::wstring& name = kDefaultName);
   ~TD2xxDll() override;  // FreeLibrary
 
@@ -35,6 +37,7 @@ class TD2xxDll : public TD2xx {
                                    uint8_t parity) override;
   FT_STATUS SetFlowControl(FT_HANDLE handle, uint16_t flow, uint8_t xon, uint8_t xoff) override;
   FT_STATUS SetTimeouts(FT_HANDLE handle, uint32_t readMs, uint32_t writeMs) override;
+  FT_STATUS SetLatencyTimer(FT_HANDLE handle, uint8_t ms) override;
   FT_STATUS Write(FT_HANDLE handle, const void* buffer, uint32_t count, uint32_t* written) override;
   FT_STATUS Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) override;
   FT_STATUS Close(FT_HANDLE handle) override;

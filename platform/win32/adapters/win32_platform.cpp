@@ -1,5 +1,6 @@
 #include "platform/win32/adapters/win32_platform.h"
 
+#include "app/latency_setting.h"
 #include "cards/keyboard_typist.h"
 #include "platform/win32/adapters/com_port_d2xx.h"
 #include "platform/win32/adapters/d2xx_dll.h"
@@ -45,6 +46,9 @@ TWin32Platform::TWin32Platform() {
   services_.serverSetting = ServerSettingFromEnvironment();
   services_.dateTimeSeparators = UserDateTimeSeparators();
   services_.simulatedReader = ftdi_.kind == "sim";
+  const TLatencySetting latency = ParseLatencySetting(EnvironmentUtf8("SNIMAC_LATENCY_MS"));
+  services_.latencyMs = latency.ms;
+  services_.startNotice = latency.notice;
 }
 
 TWin32Platform::~TWin32Platform() = default;

@@ -1,4 +1,4 @@
-// FTD2XX.DLL over the built-in simulated readers: the nine D2XX calls of
+// FTD2XX.DLL over the built-in simulated readers: the ten D2XX calls of
 // FTDI's library, with its calling convention and argument types, passed to
 // the simulated bus that SNIMAC_FTDI=sim gives the program itself (two
 // readers, "Snimac simulated reader" SIM00001 and "Snimac simulated evid
@@ -118,6 +118,10 @@ ULONG WINAPI FT_SetFlowControl(PVOID ftHandle, USHORT FlowControl, UCHAR XonChar
 
 ULONG WINAPI FT_SetTimeouts(PVOID ftHandle, ULONG ReadTimeout, ULONG WriteTimeout) {
   return OnBus([&](snimac::TD2xx& bus) { return bus.SetTimeouts(ftHandle, ReadTimeout, WriteTimeout); });
+}
+
+ULONG WINAPI FT_SetLatencyTimer(PVOID ftHandle, UCHAR ucLatency) {
+  return OnBus([&](snimac::TD2xx& bus) { return bus.SetLatencyTimer(ftHandle, ucLatency); });
 }
 
 ULONG WINAPI FT_Write(PVOID ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite, LPDWORD lpBytesWritten) {
