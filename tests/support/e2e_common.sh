@@ -84,7 +84,7 @@ start_trayer() {
   local log=$1
   shift
   start_background "$log" trayer --edge top --align right --SetDockType false "$@"
-  wait_until 10 find_trayer || echo "(trayer did not start: no notification area)"
+  wait_until 30 find_trayer || echo "(trayer did not start within 30 s: no notification area)"
 }
 
 visible_windows_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null; }
