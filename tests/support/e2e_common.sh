@@ -26,14 +26,19 @@ start_private_xvfb() {
   [ -n "${DISPLAY:-}" ] && [ "$when" != always ] && return 0
   local display=99
   while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  # -noreset: without it the server resets whenever its last client leaves, and
+  # a client connecting during the reset is turned away.
+  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
   export DISPLAY=":$display"
-  for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X$display" ] && return 0
+  # Ready when a client gets through, not when its socket appears: a client
+  # that comes too early is turned away ("cannot open display").
+  for _ in $(seq 100); do
+    xdpyinfo >/dev/null 2>&1 && return 0
+    kill -0 "$xvfb_pid" 2>/dev/null || break
     sleep 0.1
   done
-  echo "Xvfb :$display did not start" >&2
+  echo "Xvfb :$display did not start: $(tail -3 "$work/xvfb.log")" >&2
   return 1
 }
 
@@ -80,11 +85,18 @@ stop_background_helpers() {
 
 find_trayer() { trayer_window=$(xdotool search --name '^panel$' 2>/dev/null | head -1); [ -n "$trayer_window" ]; }
 
+# A trayer that ends before its panel shows is started once more.
 start_trayer() {
-  local log=$1
+  local log=$1 attempt
   shift
-  start_background "$log" trayer --edge top --align right --SetDockType false "$@"
-  wait_until 30 find_trayer || echo "(trayer did not start within 30 s: no notification area)"
+  for attempt in 1 2; do
+    start_background "$log.$attempt" trayer --edge top --align right --SetDockType false "$@"
+    local pid=$last_pid
+    trayer_up() { find_trayer || ! kill -0 "$pid" 2>/dev/null; }
+    wait_until 30 trayer_up
+    find_trayer && return 0
+  done
+  echo "(trayer did not start: no notification area: $(tail -2 "$log.1" "$log.2" 2>/dev/null | tr '\n' ' '))"
 }
 
 visible_windows_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null; }
